@@ -25,7 +25,10 @@ QString DecodeFileText(const QByteArray& bytes, bool* wasUtf8) {
         // Pure ASCII reads the same either way; call it UTF-8 only when it says so.
         bool ascii = true;
         for (char c : view)
-            if (static_cast<unsigned char>(c) >= 0x80) { ascii = false; break; }
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                ascii = false;
+                break;
+            }
         if (wasUtf8) *wasUtf8 = bom || !ascii;
         return text;
     }

@@ -10,10 +10,14 @@ TLog::TLog(QObject* parent) : QObject(parent), clock_([] { return QTime::current
 
 QString TLog::LevelLabel(quint8 level) {
     switch (level) {
-    case lvWARNING: return QStringLiteral("WARNING");
-    case lvERROR: return QStringLiteral("ERROR");
-    case lvSYSTEM: return QStringLiteral("SYSTEM");
-    default: return QStringLiteral("NORMAL");
+    case lvWARNING:
+        return QStringLiteral("WARNING");
+    case lvERROR:
+        return QStringLiteral("ERROR");
+    case lvSYSTEM:
+        return QStringLiteral("SYSTEM");
+    default:
+        return QStringLiteral("NORMAL");
     }
 }
 

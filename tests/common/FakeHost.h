@@ -15,10 +15,10 @@ namespace kolva::test {
 
 class FakeHost : public Host {
 public:
-    QStringList messages;    // ShowMessage texts
-    QStringList errors;      // ShowError texts
-    QStringList confirms;    // Confirm questions
-    QStringList warnings;    // WarningOkCancel texts
+    QStringList messages;       // ShowMessage texts
+    QStringList errors;         // ShowError texts
+    QStringList confirms;       // Confirm questions
+    QStringList warnings;       // WarningOkCancel texts
     QList<bool> confirmAnswers; // consumed in order; default Yes when empty
     QList<bool> warningAnswers; // consumed in order; default OK when empty
     bool ctrl = false;

@@ -18,10 +18,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("tag");
         QTest::addColumn<int>("level");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("send") << "SEND" << 3
-                              << "09:05:07 SYSTEM      SEND              01 03 ";
-        QTest::newRow("normal") << "BILGI" << 0
-                                << "09:05:07 NORMAL      BILGI             01 03 ";
+        QTest::newRow("send") << "SEND" << 3 << "09:05:07 SYSTEM      SEND              01 03 ";
+        QTest::newRow("normal") << "BILGI" << 0 << "09:05:07 NORMAL      BILGI             01 03 ";
         QTest::newRow("warning") << "X" << 1 << "09:05:07 WARNING     X                 01 03 ";
         QTest::newRow("error") << "Hata" << 2 << "09:05:07 ERROR       Hata              01 03 ";
         QTest::newRow("unknown level is normal")
@@ -79,18 +77,21 @@ private Q_SLOTS:
 
     void overflowEmptiesBeforeAppending() {
         TLog log;
-        for (int i = 0; i < TLog::MaxLines + 1; ++i) log.Log(QStringLiteral("T"), QString::number(i), 0);
+        for (int i = 0; i < TLog::MaxLines + 1; ++i)
+            log.Log(QStringLiteral("T"), QString::number(i), 0);
         QCOMPARE(log.Lines().size(), TLog::MaxLines + 1);
         // A dropped level-3 line still empties an overfull log.
         log.Log(QStringLiteral("SEND"), QStringLiteral("x"), 3);
         QCOMPARE(log.Lines().size(), 0);
-        for (int i = 0; i < TLog::MaxLines + 1; ++i) log.Log(QStringLiteral("T"), QString::number(i), 0);
+        for (int i = 0; i < TLog::MaxLines + 1; ++i)
+            log.Log(QStringLiteral("T"), QString::number(i), 0);
         log.Log(QStringLiteral("T"), QStringLiteral("last"), 0);
         QCOMPARE(log.Lines().size(), 1);
         QVERIFY(log.Lines().first().endsWith(QStringLiteral("last")));
         // Exactly 10000 lines are kept.
         TLog full;
-        for (int i = 0; i < TLog::MaxLines; ++i) full.Log(QStringLiteral("T"), QString(), 0);
+        for (int i = 0; i < TLog::MaxLines; ++i)
+            full.Log(QStringLiteral("T"), QString(), 0);
         full.Log(QStringLiteral("T"), QString(), 0);
         QCOMPARE(full.Lines().size(), TLog::MaxLines + 1);
     }
@@ -106,8 +107,10 @@ private Q_SLOTS:
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray bytes = f.readAll();
-        QCOMPARE(bytes, kolva::ToCp1254(log.Lines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
-        QVERIFY(bytes.contains("\xDE" "ifre"));
+        QCOMPARE(bytes, kolva::ToCp1254(log.Lines().join(QStringLiteral("\r\n")) +
+                                        QStringLiteral("\r\n")));
+        QVERIFY(bytes.contains("\xDE"
+                               "ifre"));
         QString error;
         QVERIFY(!log.SaveToFile(dir.filePath(QStringLiteral("missing/dir/x.txt")), &error));
         QVERIFY(!error.isEmpty());
