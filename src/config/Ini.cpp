@@ -176,7 +176,7 @@ void TIniFile::Write(const QString& section, const QString& key, const QString& 
     }
     int last = s;
     for (int i = s + 1; i < lines_.size() && lines_[i].kind != Line::Section; ++i)
-        if (lines_[i].kind == Line::Entry) last = i;
+        if (!lines_[i].text.trimmed().isEmpty()) last = i;
     lines_.insert(last + 1, {Line::Entry, keyName + u'=' + formatted, keyName});
     modified_ = true;
 }

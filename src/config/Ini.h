@@ -6,8 +6,8 @@
 //  - section and key names are matched without regard to case (surrounding blanks ignored);
 //  - a value that reads back empty is treated as missing: IniRead writes its default back
 //    (also an empty default, which leaves "key=" in the file) and returns it;
-//  - an existing key is replaced in place, a new key goes after the last entry of its
-//    section, a new section goes at the end of the file, the first write creates the file;
+//  - an existing key is replaced in place, a new key goes after the last non-blank line of
+//    its section, a new section goes at the end of the file, the first write creates the file;
 //  - comments, blank lines and lines that are not entries are kept as they are;
 //  - a file that is valid UTF-8 (with or without BOM) is read and written back as UTF-8,
 //    any other as Windows-1254; new files are Windows-1254 with CR LF line endings; an
