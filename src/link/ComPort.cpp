@@ -139,12 +139,13 @@ void TComPort::ErrorOccurred(QSerialPort::SerialPortError error) {
     if (applyingSettings_ || !open_) return;
     switch (error) {
     case QSerialPort::ResourceError:
-        // The device went away (unplugged, the other end of a pty closed): close cleanly.
+    case QSerialPort::ReadError:
+        // The device went away (unplugged, the other end of a pty closed). A failing read
+        // would be reported again at every wake-up, so the port is closed cleanly here.
         serial_->clearError();
         if (OnError) OnError(this);
         Close();
         break;
-    case QSerialPort::ReadError:
     case QSerialPort::WriteError:
     case QSerialPort::UnknownError:
         serial_->clearError();
