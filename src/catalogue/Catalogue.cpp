@@ -51,11 +51,11 @@ void SetError(QString* error, const QString& text) {
 }
 
 const QStringList kColumns = {
-    QStringLiteral("id"),      QStringLiteral("device"),   QStringLiteral("command"),
-    QStringLiteral("group"),   QStringLiteral("group_caption"), QStringLiteral("caption"),
-    QStringLiteral("register"), QStringLiteral("type"),    QStringLiteral("min"),
-    QStringLiteral("max"),     QStringLiteral("decimal"),  QStringLiteral("readonly"),
-    QStringLiteral("hint"),    QStringLiteral("default"),  QStringLiteral("combo"),
+    QStringLiteral("id"),       QStringLiteral("device"),        QStringLiteral("command"),
+    QStringLiteral("group"),    QStringLiteral("group_caption"), QStringLiteral("caption"),
+    QStringLiteral("register"), QStringLiteral("type"),          QStringLiteral("min"),
+    QStringLiteral("max"),      QStringLiteral("decimal"),       QStringLiteral("readonly"),
+    QStringLiteral("hint"),     QStringLiteral("default"),       QStringLiteral("combo"),
     QStringLiteral("writecmd")};
 
 const QStringList kTypes = {QStringLiteral("integer"), QStringLiteral("signedint"),
@@ -99,8 +99,9 @@ QList<TCatalogueRow> ReadRows(const QString& dbPath, const QString& sqlText,
             const QString reg =
                 DecryptField(q.FieldText(QStringLiteral("register")), RegisterKey(r.id));
             if (!TryStrToInt(reg, &r.registerNo))
-                throw EConvertError(
-                    QStringLiteral("id %1: register '%2' is not a whole number").arg(r.id).arg(reg));
+                throw EConvertError(QStringLiteral("id %1: register '%2' is not a whole number")
+                                        .arg(r.id)
+                                        .arg(reg));
             r.type = q.FieldText(QStringLiteral("type"));
             r.min = q.FieldInt(QStringLiteral("min"));
             r.max = q.FieldInt(QStringLiteral("max"));
@@ -186,8 +187,8 @@ int StoreRegister(const QString& model) {
     if (model == QLatin1String("RX-B2")) return 5007;
     if (model.contains(QLatin1String("RX-N4")) || model.contains(QLatin1String("RX-A1")))
         return 5201;
-    for (const char* m : {"RX-M3", "RX-C3", "RX-D4", "RX-E5", "RX-F6", "RX-G7", "RX-H8", "RX-J9",
-                          "RX-K1", "RX-L2"})
+    for (const char* m :
+         {"RX-M3", "RX-C3", "RX-D4", "RX-E5", "RX-F6", "RX-G7", "RX-H8", "RX-J9", "RX-K1", "RX-L2"})
         if (model.contains(QLatin1String(m))) return 1;
     return 65001;
 }
@@ -201,9 +202,13 @@ int RegisterCount(const QString& type, int max) {
     return 1;
 }
 
-int TCatalogueRow::RegisterCount() const { return kolva::RegisterCount(type, max); }
+int TCatalogueRow::RegisterCount() const {
+    return kolva::RegisterCount(type, max);
+}
 
-QStringList CsvColumns() { return kColumns; }
+QStringList CsvColumns() {
+    return kColumns;
+}
 
 QList<TCatalogueRow> ReadModelRows(const QString& dbPath, const QString& model, QString* error) {
     return ReadRows(dbPath,
@@ -212,9 +217,8 @@ QList<TCatalogueRow> ReadModelRows(const QString& dbPath, const QString& model, 
 }
 
 QList<TCatalogueRow> ReadAllRows(const QString& dbPath, QString* error) {
-    return ReadRows(dbPath,
-                    QStringLiteral("SELECT * FROM settings ORDER BY device, \"group\", id"), {},
-                    error);
+    return ReadRows(dbPath, QStringLiteral("SELECT * FROM settings ORDER BY device, \"group\", id"),
+                    {}, error);
 }
 
 QStringList ReadModels(const QString& dbPath, QString* error) {
@@ -227,10 +231,12 @@ QStringList ReadModels(const QString& dbPath, QString* error) {
     TConnection connection(dbPath, true);
     TQuery q(QStringLiteral("models"));
     if (!connection.db().open() || !q.Open(connection.db(), sql::ModelList().sql)) {
-        SetError(error, q.LastError().isEmpty() ? connection.db().lastError().text() : q.LastError());
+        SetError(error,
+                 q.LastError().isEmpty() ? connection.db().lastError().text() : q.LastError());
         return models;
     }
-    for (q.First(); !q.Eof(); q.Next()) models << q.FieldText(0);
+    for (q.First(); !q.Eof(); q.Next())
+        models << q.FieldText(0);
     return models;
 }
 
@@ -263,7 +269,8 @@ bool BuildCatalogue(const QByteArray& csv, const QString& outPath, const QString
     for (int c = 0; c < records[r].size(); ++c) {
         const QString name = records[r][c].trimmed().toLower();
         if (!kColumns.contains(name)) {
-            SetError(error, QStringLiteral("satır %1: bilinmeyen sütun '%2'").arg(lineNo[r]).arg(name));
+            SetError(error,
+                     QStringLiteral("satır %1: bilinmeyen sütun '%2'").arg(lineNo[r]).arg(name));
             return false;
         }
         columnOf.insert(name, c);
@@ -300,7 +307,7 @@ bool BuildCatalogue(const QByteArray& csv, const QString& outPath, const QString
             const QString& name = kColumns[c];
             if (name == QLatin1String("writecmd") && !withWritecmd) break;
             const QString v = cell(name);
-            static const QStringList numeric = {"id",  "command",  "group",   "min",
+            static const QStringList numeric = {"id",  "command", "group",    "min",
                                                 "max", "decimal", "readonly", "writecmd"};
             if (numeric.contains(name)) {
                 if (v.trimmed().isEmpty()) {
@@ -335,19 +342,30 @@ bool BuildCatalogue(const QByteArray& csv, const QString& outPath, const QString
         if (command == 0) {
             if (!kTypes.contains(type))
                 return fail(QStringLiteral("bilinmeyen tip '%1'").arg(type));
-            if ((type == QLatin1String("string") || type == QLatin1String("stringswap")) && max <= 0)
+            if ((type == QLatin1String("string") || type == QLatin1String("stringswap")) &&
+                max <= 0)
                 return fail(QStringLiteral("metin ayarının max değeri 0'dan büyük olmalı"));
             if (type == QLatin1String("combo") && cell(QStringLiteral("combo")).trimmed().isEmpty())
                 return fail(QStringLiteral("combo ayarının seçenek listesi boş"));
             const int last = reg + RegisterCount(type, max) - 1;
             const int store = StoreRegister(device);
             if (store >= reg && store <= last)
-                return fail(QStringLiteral("register %1..%2 modelin kaydetme komutu registerı %3 ile çakışıyor")
-                                .arg(reg).arg(last).arg(store));
+                return fail(
+                    QStringLiteral(
+                        "register %1..%2 modelin kaydetme komutu registerı %3 ile çakışıyor")
+                        .arg(reg)
+                        .arg(last)
+                        .arg(store));
             for (const Span& s : spans[device])
                 if (reg <= s.last && s.first <= last)
-                    return fail(QStringLiteral("register %1..%2, id %3 ayarının %4..%5 registerlarıyla çakışıyor")
-                                    .arg(reg).arg(last).arg(s.id).arg(s.first).arg(s.last));
+                    return fail(
+                        QStringLiteral(
+                            "register %1..%2, id %3 ayarının %4..%5 registerlarıyla çakışıyor")
+                            .arg(reg)
+                            .arg(last)
+                            .arg(s.id)
+                            .arg(s.first)
+                            .arg(s.last));
             spans[device].append({reg, last, id});
         }
         // Encipher the two secret columns.
@@ -382,12 +400,14 @@ bool BuildCatalogue(const QByteArray& csv, const QString& outPath, const QString
         for (const QString& c : kColumns)
             if (c != QLatin1String("writecmd") || withWritecmd) names << u'"' + c + u'"';
         QStringList marks;
-        for (int i = 0; i < names.size(); ++i) marks << QStringLiteral("?");
+        for (int i = 0; i < names.size(); ++i)
+            marks << QStringLiteral("?");
         if (!q.prepare(QStringLiteral("INSERT INTO settings (%1) VALUES (%2)")
                            .arg(names.join(u','), marks.join(u','))))
             return sqlFail(q);
         for (const QVariantList& row : values) {
-            for (const QVariant& v : row) q.addBindValue(v);
+            for (const QVariant& v : row)
+                q.addBindValue(v);
             if (!q.exec()) {
                 db.rollback();
                 return sqlFail(q);

@@ -13,7 +13,8 @@ namespace {
 // Clears memory in a way the optimiser may not drop.
 void Wipe(void* data, size_t size) {
     volatile uint8_t* p = static_cast<volatile uint8_t*>(data);
-    while (size--) *p++ = 0;
+    while (size--)
+        *p++ = 0;
 }
 
 int Base64Value(QChar c) {
@@ -37,7 +38,8 @@ QString PrefixText(const char* base64) {
 } // namespace
 
 TRc4::TRc4(const QByteArray& key) {
-    for (int k = 0; k < 256; ++k) s_[k] = uint8_t(k);
+    for (int k = 0; k < 256; ++k)
+        s_[k] = uint8_t(k);
     if (key.isEmpty()) return;
     uint8_t j = 0;
     for (int k = 0; k < 256; ++k) {
@@ -76,7 +78,9 @@ QByteArray Base64DecodeGroups(const QString& text) {
     return out;
 }
 
-QString Base64Encode(const QByteArray& bytes) { return QString::fromLatin1(bytes.toBase64()); }
+QString Base64Encode(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toBase64());
+}
 
 QString DecryptField(const QString& cipher, const QString& key) {
     if (cipher.isEmpty()) return QString();
@@ -104,7 +108,11 @@ QString EncryptField(const QString& plain, const QString& key) {
     return Base64Encode(data);
 }
 
-QString CaptionKey(qint64 id) { return PrefixText(kCaptionKeyPrefix) + QString::number(id); }
-QString RegisterKey(qint64 id) { return PrefixText(kRegisterKeyPrefix) + QString::number(id); }
+QString CaptionKey(qint64 id) {
+    return PrefixText(kCaptionKeyPrefix) + QString::number(id);
+}
+QString RegisterKey(qint64 id) {
+    return PrefixText(kRegisterKeyPrefix) + QString::number(id);
+}
 
 } // namespace kolva

@@ -20,7 +20,9 @@ namespace {
 Tfm* g_fm = nullptr;
 std::atomic<int> g_connections{0};
 
-QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
+QString Native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
 
 } // namespace
 
@@ -46,16 +48,19 @@ void Tfm::Close() {
     readOnly_ = false;
 }
 
-bool Tfm::Connected() const { return db_.isValid() && db_.isOpen(); }
+bool Tfm::Connected() const {
+    return db_.isValid() && db_.isOpen();
+}
 
 bool Tfm::HasWritecmd() const {
-    return Connected() && db_.record(QStringLiteral("settings")).contains(QStringLiteral("writecmd"));
+    return Connected() &&
+           db_.record(QStringLiteral("settings")).contains(QStringLiteral("writecmd"));
 }
 
 void Tfm::DBBaglan(const QString& path, bool readOnly) {
     Close();
-    const QString password = IniRead(QStringLiteral("DB"), QStringLiteral("sifre"), QString(),
-                                     paths::PasswordFile());
+    const QString password =
+        IniRead(QStringLiteral("DB"), QStringLiteral("sifre"), QString(), paths::PasswordFile());
     const QFileInfo info(path);
     if (!info.isFile())
         throw Error(QStringLiteral("Katalog veritabanı bulunamadı: %1").arg(Native(path)));
@@ -99,7 +104,9 @@ Tfm& fm() {
     return *g_fm;
 }
 
-bool HasFm() { return g_fm != nullptr; }
+bool HasFm() {
+    return g_fm != nullptr;
+}
 
 QString SqlErrorText(const TQuery& query) {
     return query.SqlLines() + u'\r' + query.LastError();
@@ -131,9 +138,15 @@ bool OpenT(const QString& sql, const QVariantList& params) {
 bool OpenT4(const QString& sql, const QVariantList& params) {
     return OpenQuery(fm().t4, sql, params);
 }
-bool OpenL(const TSqlText& sql) { return OpenL(sql.sql, sql.params); }
-bool OpenT(const TSqlText& sql) { return OpenT(sql.sql, sql.params); }
-bool OpenT4(const TSqlText& sql) { return OpenT4(sql.sql, sql.params); }
+bool OpenL(const TSqlText& sql) {
+    return OpenL(sql.sql, sql.params);
+}
+bool OpenT(const TSqlText& sql) {
+    return OpenT(sql.sql, sql.params);
+}
+bool OpenT4(const TSqlText& sql) {
+    return OpenT4(sql.sql, sql.params);
+}
 
 int SelectInt(const QString& sql, const QVariantList& params) {
     if (!OpenL(sql, params)) return 0;
@@ -145,8 +158,12 @@ QString SelectText(const QString& sql, const QVariantList& params) {
     return fm().L.FieldText(0);
 }
 
-int SelectInt(const TSqlText& sql) { return SelectInt(sql.sql, sql.params); }
-QString SelectText(const TSqlText& sql) { return SelectText(sql.sql, sql.params); }
+int SelectInt(const TSqlText& sql) {
+    return SelectInt(sql.sql, sql.params);
+}
+QString SelectText(const TSqlText& sql) {
+    return SelectText(sql.sql, sql.params);
+}
 
 bool ExecSQL(const QString& sql, const QVariantList& params) {
     Tfm& m = fm();
@@ -157,7 +174,9 @@ bool ExecSQL(const QString& sql, const QVariantList& params) {
     return true;
 }
 
-bool ExecSQL(const TSqlText& sql) { return ExecSQL(sql.sql, sql.params); }
+bool ExecSQL(const TSqlText& sql) {
+    return ExecSQL(sql.sql, sql.params);
+}
 
 bool MigrateCatalogue() {
     Tfm& m = fm();
@@ -171,7 +190,8 @@ QStringList ModelList() {
     QStringList models;
     if (!OpenT(sql::ModelList())) return models;
     TQuery& t = fm().t;
-    for (t.First(); !t.Eof(); t.Next()) models << t.FieldText(QStringLiteral("device"));
+    for (t.First(); !t.Eof(); t.Next())
+        models << t.FieldText(QStringLiteral("device"));
     return models;
 }
 
@@ -204,8 +224,10 @@ void SplitList(QChar delimiter, const QString& text, QStringList& list) {
     s.remove(u'<');
     s.remove(u'>');
     qsizetype a = 0, b = s.size();
-    while (a < b && s[a].unicode() <= 32) ++a;
-    while (b > a && s[b - 1].unicode() <= 32) --b;
+    while (a < b && s[a].unicode() <= 32)
+        ++a;
+    while (b > a && s[b - 1].unicode() <= 32)
+        --b;
     s = s.mid(a, b - a);
     list.clear();
     if (s.isEmpty()) return;
@@ -227,7 +249,8 @@ void SplitList(QChar delimiter, const QString& text, QStringList& list) {
                 piece += s[i++];
             }
         }
-        while (i < s.size() && s[i] != delimiter) piece += s[i++];
+        while (i < s.size() && s[i] != delimiter)
+            piece += s[i++];
         list << piece;
         if (i >= s.size()) break;
         ++i; // past the delimiter; a delimiter at the very end adds an empty last piece

@@ -37,7 +37,8 @@ int VariantInt(const QVariant& value) {
     default:
         return StrToInt(VariantText(value));
     }
-    throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(VariantText(value)));
+    throw EConvertError(
+        QStringLiteral("'%1' is not a valid integer value").arg(VariantText(value)));
 }
 
 void TQuery::Close() {
@@ -55,7 +56,8 @@ bool TQuery::Open(QSqlDatabase& db, const QString& sql, const QVariantList& para
     q.setForwardOnly(true);
     bool ok = q.prepare(sql);
     if (ok) {
-        for (const QVariant& p : params) q.addBindValue(p);
+        for (const QVariant& p : params)
+            q.addBindValue(p);
         ok = q.exec();
     }
     if (!ok) {
@@ -64,11 +66,13 @@ bool TQuery::Open(QSqlDatabase& db, const QString& sql, const QVariantList& para
         return false;
     }
     const QSqlRecord record = q.record();
-    for (int c = 0; c < record.count(); ++c) fields_ << record.fieldName(c);
+    for (int c = 0; c < record.count(); ++c)
+        fields_ << record.fieldName(c);
     while (q.next()) {
         QVariantList row;
         row.reserve(fields_.size());
-        for (int c = 0; c < fields_.size(); ++c) row << q.value(c);
+        for (int c = 0; c < fields_.size(); ++c)
+            row << q.value(c);
         rows_.append(std::move(row));
     }
     if (q.lastError().isValid()) {
@@ -88,7 +92,8 @@ bool TQuery::Exec(QSqlDatabase& db, const QString& sql, const QVariantList& para
     QSqlQuery q(db);
     bool ok = q.prepare(sql);
     if (ok) {
-        for (const QVariant& p : params) q.addBindValue(p);
+        for (const QVariant& p : params)
+            q.addBindValue(p);
         ok = q.exec();
     }
     if (!ok) {
@@ -115,11 +120,14 @@ int TQuery::Column(const QString& name) const {
     return -1;
 }
 
-bool TQuery::HasField(const QString& name) const { return Column(name) >= 0; }
+bool TQuery::HasField(const QString& name) const {
+    return Column(name) >= 0;
+}
 
 QVariant TQuery::Cell(int column) const {
     if (!active_ || Eof())
-        throw Error(QStringLiteral("%1: No current record.").arg(name_.isEmpty() ? QStringLiteral("Query") : name_));
+        throw Error(QStringLiteral("%1: No current record.")
+                        .arg(name_.isEmpty() ? QStringLiteral("Query") : name_));
     if (column < 0 || column >= fields_.size())
         throw Error(QStringLiteral("%1: Field index out of range").arg(name_));
     return rows_[pos_][column];
@@ -135,10 +143,20 @@ QVariant TQuery::FieldValue(const QString& name) const {
     return Cell(c);
 }
 
-QString TQuery::FieldText(const QString& name) const { return VariantText(FieldValue(name)); }
-int TQuery::FieldInt(const QString& name) const { return VariantInt(FieldValue(name)); }
-bool TQuery::FieldIsNull(const QString& name) const { return FieldValue(name).isNull(); }
-QString TQuery::FieldText(int column) const { return VariantText(Cell(column)); }
-int TQuery::FieldInt(int column) const { return VariantInt(Cell(column)); }
+QString TQuery::FieldText(const QString& name) const {
+    return VariantText(FieldValue(name));
+}
+int TQuery::FieldInt(const QString& name) const {
+    return VariantInt(FieldValue(name));
+}
+bool TQuery::FieldIsNull(const QString& name) const {
+    return FieldValue(name).isNull();
+}
+QString TQuery::FieldText(int column) const {
+    return VariantText(Cell(column));
+}
+int TQuery::FieldInt(int column) const {
+    return VariantInt(Cell(column));
+}
 
 } // namespace kolva

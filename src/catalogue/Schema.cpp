@@ -37,7 +37,9 @@ TSqlText ModelList() {
     return {QStringLiteral("SELECT DISTINCT device FROM settings ORDER BY device"), {}};
 }
 
-TSqlText AddWritecmd() { return {QStringLiteral("ALTER TABLE settings ADD writecmd INT"), {}}; }
+TSqlText AddWritecmd() {
+    return {QStringLiteral("ALTER TABLE settings ADD writecmd INT"), {}};
+}
 
 TSqlText SettingRows(const QString& model, bool hideAlarm) {
     return {QStringLiteral("SELECT * FROM settings WHERE device=? AND command=0") +

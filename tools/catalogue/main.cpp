@@ -39,7 +39,9 @@ QString Cell(const QString& text) {
     return text;
 }
 
-QString Opt(const std::optional<int>& v) { return v ? QString::number(*v) : QString(); }
+QString Opt(const std::optional<int>& v) {
+    return v ? QString::number(*v) : QString();
+}
 
 int Dump(const QString& db) {
     QString error;
