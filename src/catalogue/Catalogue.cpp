@@ -390,6 +390,9 @@ bool BuildCatalogue(const QByteArray& csv, const QString& outPath, const QString
             return false;
         }
         QSqlQuery q(db);
+        // A scratch file until it is renamed into place: no journal, no syncs.
+        q.exec(QStringLiteral("PRAGMA journal_mode=OFF"));
+        q.exec(QStringLiteral("PRAGMA synchronous=OFF"));
         if (!q.exec(sql::CreateSettingsTable(withWritecmd)) || !q.exec(sql::CreateInfoTable()))
             return sqlFail(q);
         q.prepare(QStringLiteral("INSERT INTO catalogue_info (password) VALUES (?)"));
