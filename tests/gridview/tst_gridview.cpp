@@ -31,7 +31,6 @@ struct Fixture {
         layout->addWidget(view);
         layout->addWidget(elsewhere);
         view->SetGrid(&grid);
-        view->SetHeaderWidth(450);
         Build();
         window.resize(800, 600);
     }
@@ -389,14 +388,19 @@ private Q_SLOTS:
     }
 
     void gridStateReachesTheView() {
+        TSettingsGrid empty;
+        TGridView fresh;
+        fresh.SetGrid(&empty);
+        QCOMPARE(fresh.columnWidth(0), 359); // until the first build
         Fixture f;
         QCOMPARE(f.view->columnWidth(0), 450);
+        f.view->setColumnWidth(0, 300); // the user drags the column
         QVERIFY(f.view->isEnabled());
         f.grid.SetEnabled(false);
         QVERIFY(!f.view->isEnabled());
         f.grid.SetEnabled(true);
         QVERIFY(f.view->isEnabled());
-        // a second build keeps the header width and starts unmarked
+        // the next build sets the header width again and starts unmarked
         f.grid.EditValueChanged(f.Row("int"));
         f.Build();
         QCOMPARE(f.view->columnWidth(0), 450);

@@ -256,6 +256,9 @@ void TGridView::SetGrid(TSettingsGrid* grid) {
     setModel(grid);
     if (!grid) return;
     connect(grid, &TSettingsGrid::EnabledChanged, this, &QWidget::setEnabled);
+    // a build starts by clearing the grid and sets the header column's width
+    connect(grid, &QAbstractItemModel::modelReset, this,
+            [this] { SetHeaderWidth(BuildHeaderWidth); });
     setEnabled(grid->Enabled());
     SetHeaderWidth(headerWidth_);
     ApplyCollapsed(0, grid->TopLevelCount() - 1);

@@ -45,7 +45,9 @@ public:
 
     void SetGrid(TSettingsGrid* grid);
     TSettingsGrid* Grid() const { return grid_; }
-    // Width of the header column in pixels (359 until a build sets it).
+    // Width of the header column in pixels: 359 until the first build; every build (which
+    // starts by clearing the grid, a model reset) sets BuildHeaderWidth (450).
+    static constexpr int BuildHeaderWidth = 450;
     void SetHeaderWidth(int width);
     int HeaderWidth() const { return headerWidth_; }
 
