@@ -1,0 +1,55 @@
+#include "shell/About.h"
+
+#include "shell/Maker.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kolva {
+
+TfAbout::TfAbout(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("fAbout"));
+    setWindowTitle(QStringLiteral("KOLVA"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(417, 182);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(16, 14, 16, 12);
+    root->setSpacing(6);
+
+    imgLogo = new QLabel(this);
+    imgLogo->setObjectName(QStringLiteral("imgLogo"));
+    imgLogo->setPixmap(QPixmap(QStringLiteral(":/icons/logo.png")));
+    imgLogo->setAttribute(Qt::WA_TranslucentBackground);
+    root->addWidget(imgLogo, 0, Qt::AlignLeft);
+
+    lblTitle = new QLabel(QStringLiteral("KOLVA Ayar Programı"), this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    QFont titleFont = lblTitle->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    titleFont.setBold(true);
+    lblTitle->setFont(titleFont);
+    root->addWidget(lblTitle);
+
+    lblWeb = new QLabel(MakerWebAddress(), this);
+    lblWeb->setObjectName(QStringLiteral("lblWeb"));
+    root->addWidget(lblWeb);
+    root->addStretch(1);
+
+    cxButton1 = new QPushButton(QStringLiteral("&Tamam"), this);
+    cxButton1->setObjectName(QStringLiteral("cxButton1"));
+    cxButton1->setDefault(true);
+    cxButton1->setMinimumWidth(90);
+    cxButton1->setIcon(QIcon(QStringLiteral(":/icons/ok.svg")));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cxButton1);
+    root->addLayout(buttons);
+
+    connect(cxButton1, &QPushButton::clicked, this, &TfAbout::cxButton1Click);
+}
+
+} // namespace kolva
