@@ -273,6 +273,18 @@ private slots:
         QCOMPARE(ReadBytes(f), bytes); // nothing written over it
     }
 
+    // Lines the store does not understand, in any byte, survive a write elsewhere in the file.
+    void foreignBytesKept() {
+        QByteArray odd = "; ";
+        for (int b = 1; b < 256; ++b)
+            if (b != '\n' && b != '\r') odd.append(char(b));
+        const QByteArray before = odd + "\r\n[A]\r\nx=1\r\n";
+        const QString f = File(QStringLiteral("odd.ini"));
+        WriteBytes(f, before);
+        IniWrite(QStringLiteral("A"), QStringLiteral("x"), QStringLiteral("2"), f);
+        QCOMPARE(ReadBytes(f), odd + "\r\n[A]\r\nx=2\r\n");
+    }
+
     void configFileName_data() {
         QTest::addColumn<QString>("exe");
         QTest::addColumn<QString>("ini");
