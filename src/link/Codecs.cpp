@@ -137,11 +137,4 @@ void StringtoByteArraySwap(QByteArray& RegisterData, int pos, const QString& tex
     WriteText(RegisterData, pos, text, size, true);
 }
 
-int RegisterCount(const QString& type, int max) {
-    if (type == QLatin1String("long") || type == QLatin1String("double")) return 2;
-    if (type == QLatin1String("string") || type == QLatin1String("stringswap"))
-        return max > 0 ? (max + 1) / 2 : 0;
-    return 1;
-}
-
 } // namespace kolva

@@ -39,7 +39,13 @@ void StringtoByteArray(QByteArray& RegisterData, int pos, const QString& text, i
 void StringtoByteArraySwap(QByteArray& RegisterData, int pos, const QString& text, int size);
 
 // Registers a setting of the catalogue type `type` occupies: integer, signedint, combo 1;
-// long, double 2; string, stringswap ceil(max/2); 1 for any other type.
-int RegisterCount(const QString& type, int max);
+// long, double 2; string, stringswap ceil(max/2) (0 for max <= 0); 1 for any other type.
+// Inline: the catalogue layer defines the same rule for its own checks.
+inline int RegisterCount(const QString& type, int max) {
+    if (type == QLatin1String("long") || type == QLatin1String("double")) return 2;
+    if (type == QLatin1String("string") || type == QLatin1String("stringswap"))
+        return max > 0 ? (max + 1) / 2 : 0;
+    return 1;
+}
 
 } // namespace kolva
