@@ -328,6 +328,15 @@ void TGridView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     painter->restore();
 }
 
+void TGridView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const {
+    if (IsCategory(index)) {
+        QTreeView::drawBranches(painter, rect, index);
+        return;
+    }
+    // the indent beside a category's settings continues the category's colour
+    painter->fillRect(rect, kCategoryBackground);
+}
+
 void TGridView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTreeView::currentChanged(current, previous);
     // editor rows keep the value cell current (so typing edits it), categories the caption
