@@ -65,6 +65,10 @@ public:
         proc_ = std::make_unique<QProcess>();
         proc_->setProgram(program());
         proc_->setArguments(args_);
+        // Standard error goes to a file: whatever the simulator reported before its PTY line
+        // is there once the line has arrived.
+        stderrFile_ = dir_->filePath(QStringLiteral("stderr.txt"));
+        proc_->setStandardErrorFile(stderrFile_);
         proc_->start();
         if (!proc_->waitForStarted(timeoutMs))
             return fail(QStringLiteral("kolva-sim did not start: ") + proc_->errorString());
@@ -81,9 +85,8 @@ public:
                 proc_->state() == QProcess::NotRunning
                     ? QStringLiteral("kolva-sim exited (code %1): ").arg(proc_->exitCode())
                     : QStringLiteral("no PTY line from kolva-sim in time: ");
-            const QString err = QString::fromLocal8Bit(proc_->readAllStandardError());
             kill();
-            return fail(why + err.trimmed());
+            return fail(why + stderrText().trimmed());
         }
         pty_ = QString::fromLocal8Bit(line.mid(4));
         return true;
@@ -165,9 +168,11 @@ public:
     QProcess::ExitStatus exitStatus() const {
         return proc_ ? proc_->exitStatus() : QProcess::CrashExit;
     }
-    QString stderrText() {
-        if (proc_) stderr_ += proc_->readAllStandardError();
-        return QString::fromLocal8Bit(stderr_);
+    // Everything the simulator wrote to standard error so far.
+    QString stderrText() const {
+        QFile f(stderrFile_);
+        if (stderrFile_.isEmpty() || !f.open(QIODevice::ReadOnly)) return {};
+        return QString::fromLocal8Bit(f.readAll());
     }
 
 private:
@@ -187,8 +192,8 @@ private:
     QString journal_;
     QString dump_;
     QString error_;
+    QString stderrFile_;
     QByteArray stdout_;
-    QByteArray stderr_;
 };
 
 } // namespace kolva::test

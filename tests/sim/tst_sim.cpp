@@ -1,6 +1,7 @@
 // kolva-sim against an independent Modbus master (libmodbus client) and raw frames.
 
 #include "SimProcess.h"
+#include "catalogue/Catalogue.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -172,6 +173,8 @@ private slots:
     void linkAndCleanExit();
     void badStart_data();
     void badStart();
+    void catalogueDefaults();
+    void shippedCatalogue();
 
 private:
     QString writeFile(const QString& name, const QByteArray& text) {
@@ -615,6 +618,105 @@ void TestSim::badStart() {
     QVERIFY2(sim.errorString().contains(message), qPrintable(sim.errorString()));
     QVERIFY(!sim.isRunning());
     QVERIFY(sim.exitCode() != 0);
+}
+
+void TestSim::catalogueDefaults() {
+    // Every type, a decimal comma, an empty default, a default that fits no type, a command
+    // row, and another model on the same registers.
+    const QByteArray csv =
+        "id,device,command,group,group_caption,caption,register,type,min,max,decimal,readonly,"
+        "hint,default,combo,writecmd\n"
+        "1,SIM-T,0,1,G,Tam,10,integer,0,65535,,0,,500,,\n"
+        "2,SIM-T,0,1,G,Isaretli,11,signedint,-100,100,,0,,-2,,\n"
+        "3,SIM-T,0,1,G,Secim,12,combo,0,65535,,0,,2,0:a;1:b;2:c,\n"
+        "4,SIM-T,0,1,G,Uzun,20,long,0,999999,,0,,100000,,\n"
+        "5,SIM-T,0,1,G,Ondalik,22,double,0,100,1,0,,\"12,5\",,\n"
+        "6,SIM-T,0,1,G,Eksi,24,double,-9,9,1,0,,-2.5,,\n"
+        "7,SIM-T,0,2,H,Metin,30,string,0,5,,0,,ABC,,\n"
+        "8,SIM-T,0,2,H,Ters,40,stringswap,0,4,,0,,WXYZ,,\n"
+        "9,SIM-T,0,2,H,Bos,50,integer,0,10,,0,,,,\n"
+        "10,SIM-T,0,2,H,Bozuk,51,integer,0,10,,0,,on,,\n"
+        "11,SIM-T,0,2,H,Sigmaz,52,integer,0,10,,0,,70000,,\n"
+        "12,SIM-T,1,9,Komut,Sifirla,200,integer,0,0,,0,,5,,\n"
+        "13,SIM-O,0,1,G,Baska,10,integer,0,65535,,0,,999,,\n"
+        "14,SIM-O,0,1,G,Baska,50,integer,0,65535,,0,,999,,\n";
+    const QString db = dir_.filePath("sim-t.sqlite");
+    QString error;
+    QVERIFY2(kolva::BuildCatalogue(csv, db, QString(), true, &error), qPrintable(error));
+    const QString map = writeFile("over.txt", "11 7\n");
+
+    SimProcess sim;
+    QVERIFY2(sim.start({"--catalogue", db, "--model", "SIM-T"}), qPrintable(sim.errorString()));
+    Master m(sim.ptyPath());
+    QVERIFY(m.ok());
+    QList<quint16> v;
+    QCOMPARE(m.read(10, 3, &v), 0);
+    QCOMPARE(v, (QList<quint16>{500, 0xFFFE, 2}));
+    QCOMPARE(m.read(20, 6, &v), 0);
+    QCOMPARE(v[0], quint16(100000 & 0xFFFF)); // low word first
+    QCOMPARE(v[1], quint16(100000 >> 16));
+    QCOMPARE(modbus_get_float_cdab(v.data() + 2), 12.5f);
+    QCOMPARE(modbus_get_float_cdab(v.data() + 4), -2.5f);
+    QCOMPARE(m.read(30, 4, &v), 0); // "string": first character in the low byte
+    QCOMPARE(v, (QList<quint16>{'B' << 8 | 'A', 'C', 0, 0}));
+    QCOMPARE(m.read(40, 3, &v), 0); // "stringswap": first character in the high byte
+    QCOMPARE(v, (QList<quint16>{'W' << 8 | 'X', 'Y' << 8 | 'Z', 0}));
+    QCOMPARE(m.read(50, 3, &v), 0); // empty default, and the two bad ones: 0
+    QCOMPARE(v, (QList<quint16>{0, 0, 0}));
+    QVERIFY2(sim.stderrText().contains("row 10"), qPrintable(sim.stderrText()));
+    QVERIFY2(sim.stderrText().contains("row 11"), qPrintable(sim.stderrText()));
+    // The command row's register is writable and starts at 0.
+    QCOMPARE(m.read(200, 1, &v), 0);
+    QCOMPARE(v, QList<quint16>{0});
+    QCOMPARE(m.write06(200, 5), 0);
+    QCOMPARE(sim.journalLines(), QStringList{"6 200 5"});
+
+    // A map goes over the catalogue; another model has its own defaults.
+    SimProcess over;
+    QVERIFY2(over.start({"--catalogue", db, "--model", "SIM-T", "--map", map}),
+             qPrintable(over.errorString()));
+    QCOMPARE(over.dumpRegisters().value(11), quint16(7));
+    QCOMPARE(over.dumpRegisters().value(10), quint16(500));
+    SimProcess other;
+    QVERIFY2(other.start({"--catalogue", db, "--model", "SIM-O"}), qPrintable(other.errorString()));
+    const QMap<int, quint16> regs = other.dumpRegisters();
+    QCOMPARE(regs, (QMap<int, quint16>{{10, 999}, {50, 999}}));
+
+    // Unknown model, missing catalogue.
+    SimProcess bad;
+    QVERIFY(!bad.start({"--catalogue", db, "--model", "SIM-X"}));
+    QVERIFY2(bad.errorString().contains("SIM-X"), qPrintable(bad.errorString()));
+    QVERIFY(!bad.start({"--catalogue", dir_.filePath("none.sqlite"), "--model", "SIM-T"}));
+    QVERIFY2(bad.errorString().contains("none.sqlite"), qPrintable(bad.errorString()));
+}
+
+void TestSim::shippedCatalogue() {
+    // Every model of the shipped catalogue loads; its whole-number settings hold their
+    // defaults and the store command saves them.
+    const QString db = QDir(qEnvironmentVariable("KOLVA_BIN_DIR")).filePath("db.sqlite");
+    if (!QFileInfo::exists(db)) QSKIP("the catalogue was not built");
+    QString error;
+    const QStringList models = kolva::ReadModels(db, &error);
+    QVERIFY2(!models.isEmpty(), qPrintable(error));
+    for (const QString& model : models) {
+        const QList<kolva::TCatalogueRow> rows = kolva::ReadModelRows(db, model, &error);
+        QVERIFY2(!rows.isEmpty(), qPrintable(error));
+        SimProcess sim;
+        QVERIFY2(sim.start({"--catalogue", db, "--model", model}), qPrintable(sim.errorString()));
+        QVERIFY2(!sim.stderrText().contains("kolva-sim"), qPrintable(sim.stderrText()));
+        const QMap<int, quint16> regs = sim.dumpRegisters();
+        int checked = 0;
+        for (const kolva::TCatalogueRow& row : rows) {
+            if (row.command != 0 || (row.type != "integer" && row.type != "combo")) continue;
+            bool ok = false;
+            const int value = row.defaultValue.toInt(&ok);
+            if (!ok) continue;
+            QVERIFY2(regs.value(row.registerNo, 0) == value,
+                     qPrintable(model + " register " + QString::number(row.registerNo)));
+            ++checked;
+        }
+        QVERIFY2(checked > 0, qPrintable(model));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSim)

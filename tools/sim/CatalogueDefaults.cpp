@@ -1,10 +1,12 @@
 #include "CatalogueDefaults.h"
 
+#include "catalogue/Catalogue.h"
 #include "link/Codecs.h"
 
 #include <QByteArray>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace kolva::sim {
@@ -74,10 +76,31 @@ bool encodeDefault(const SettingDefault& s, std::vector<std::uint16_t>* regs, st
     return true;
 }
 
-bool loadCatalogueDefaults(const Options& options, std::vector<std::uint16_t>*,
+bool loadCatalogueDefaults(const Options& options, std::vector<std::uint16_t>* regs,
                            std::string* error) {
-    *error = options.catalogue + ": catalogue defaults are not available in this build yet";
-    return false;
+    QString readError;
+    const QList<TCatalogueRow> rows =
+        ReadModelRows(QString::fromStdString(options.catalogue),
+                      QString::fromStdString(options.model), &readError);
+    if (!readError.isEmpty()) {
+        *error = options.catalogue + ": " + readError.toStdString();
+        return false;
+    }
+    if (rows.isEmpty()) {
+        *error = options.catalogue + ": no rows for model '" + options.model + "'";
+        return false;
+    }
+    // Command rows need nothing: every register accepts writes. A setting whose default
+    // cannot be encoded keeps 0 in its registers and is reported, the others still load.
+    for (const TCatalogueRow& row : rows) {
+        if (row.command != 0 || row.defaultValue.trimmed().isEmpty()) continue;
+        std::string why;
+        if (!encodeDefault({row.type, row.registerNo, row.max, row.defaultValue}, regs, &why))
+            std::fprintf(stderr, "kolva-sim: %s: model %s, row %lld: %s\n",
+                         options.catalogue.c_str(), options.model.c_str(),
+                         static_cast<long long>(row.id), why.c_str());
+    }
+    return true;
 }
 
 } // namespace kolva::sim
