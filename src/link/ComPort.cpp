@@ -2,6 +2,10 @@
 
 #include <QDir>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace kolva {
 
 TComPort::TComPort(QObject* parent) : QObject(parent), serial_(new QSerialPort(this)) {
@@ -98,9 +102,19 @@ void TComPort::Close() {
 
 void TComPort::Write(const QByteArray& data) {
     if (!open_ || data.isEmpty()) return;
-    serial_->write(data);
-    // Hand the bytes to the driver now rather than at the next event-loop pass.
-    if (open_) serial_->flush();
+    qsizetype done = 0;
+#ifdef Q_OS_UNIX
+    // Straight to the driver when nothing is queued before it: a request fits the driver's
+    // queue, so this normally completes at once without waking the event loop.
+    if (serial_->bytesToWrite() == 0) {
+        const ssize_t n = ::write(int(serial_->handle()), data.constData(), size_t(data.size()));
+        if (n > 0) done = n;
+    }
+#endif
+    if (done < data.size()) {
+        serial_->write(data.constData() + done, data.size() - done);
+        if (open_) serial_->flush();
+    }
 }
 
 void TComPort::Discard() {

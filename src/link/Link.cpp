@@ -58,12 +58,6 @@ void TLink::LogError(const QString& message) {
 
 void TLink::CP1ReceiveCallBack(const QByteArray& data) {
     ReceiveBuffer.append(data);
-    if (waitLoop_ && ReplyComplete()) waitLoop_->quit();
-}
-
-bool TLink::ReplyComplete() const {
-    const TReplyState state = CheckReply(waitFrame_, ReceiveBuffer, waitExpected_);
-    return state == TReplyState::Valid || state == TReplyState::Exception;
 }
 
 void TLink::Gonder(const QByteArray& frame, int expected, QByteArray& reply) {
@@ -75,28 +69,30 @@ void TLink::Gonder(const QByteArray& frame, int expected, QByteArray& reply) {
     ReceiveBuffer.clear();
     CP1->Write(frame);
 
+    // The wait: one local event loop pass at a time, each blocking until something happens
+    // (bytes read from the port, the time-out timer, any user-interface event).
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const quint32 sendTick = SendTick;
+    const qint32 timeoutMs = TimeoutMs;
+    const auto timedOut = [sendTick, timeoutMs] {
+        return timeoutMs < 0 || TickCount() - sendTick >= quint32(timeoutMs);
+    };
 
-    QEventLoop* outerLoop = waitLoop_;
-    const QByteArray outerFrame = waitFrame_;
-    const int outerExpected = waitExpected_;
-    waitLoop_ = &loop;
-    waitFrame_ = frame;
-    waitExpected_ = expected;
-    for (;;) {
-        const quint32 elapsed = TickCount() - SendTick;
-        if (TimeoutMs < 0 || elapsed >= quint32(TimeoutMs)) break;
-        if (ReplyComplete()) break;
-        timer.start(int(quint32(TimeoutMs) - elapsed));
-        loop.exec();
+    // Ends early only for a reply that is complete and right (or a complete exception).
+    const auto complete = [&] {
+        const TReplyState state = CheckReply(frame, ReceiveBuffer, expected);
+        return state == TReplyState::Valid || state == TReplyState::Exception;
+    };
+    if (!timedOut() && !complete()) {
+        timer.start(int(quint32(timeoutMs) - (TickCount() - sendTick)));
+        // The timer's own state also ends the wait, so a tick that lags the timer by a
+        // millisecond can never leave the loop blocked with nothing left to wake it.
+        while (!complete() && !timedOut() && timer.isActive())
+            loop.processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
-    waitLoop_ = outerLoop;
-    waitFrame_ = outerFrame;
-    waitExpected_ = outerExpected;
 
     if (log_.chLog) log_.Log(QStringLiteral("RECEIVE"), Ascii2Hex(ReceiveBuffer), TLog::lvSYSTEM);
     reply = ReceiveBuffer;

@@ -16,8 +16,6 @@
 #include <QByteArray>
 #include <QObject>
 
-class QEventLoop;
-
 namespace kolva {
 
 class TLink : public QObject {
@@ -75,14 +73,10 @@ private:
     enum class Outcome { Ok, Exception, Failed };
     // Up to three sends of `frame`; `reply` is the last reply received.
     Outcome Exchange(const QByteArray& frame, int expected, QByteArray& reply);
-    bool ReplyComplete() const;
     void LogError(const QString& message);
 
     TLog& log_;
     Host& host_;
-    QEventLoop* waitLoop_ = nullptr;
-    QByteArray waitFrame_;
-    int waitExpected_ = 0;
     quint8 lastException_ = 0;
 };
 
