@@ -39,11 +39,14 @@ public:
     void Gonder(const QByteArray& frame, int expected, QByteArray& reply);
 
     // Function 03 (or the read function given): on success RegisterData becomes the 2*count
-    // data bytes and the result is true; otherwise RegisterData is left as it was.
+    // data bytes and the result is true; otherwise RegisterData is left as it was. A register
+    // outside 1..65536 or a count outside 1..125 cannot be framed: false, nothing sent, a
+    // "Hata" line logged.
     bool ReadRegisters(quint8 address, int firstRegister, int count, quint8 function);
     // Function 16 (first 2*count bytes of RegisterData) or 06 (its first 2 bytes; count
-    // ignored). Any other function: false at once, nothing sent. Too few bytes in
-    // RegisterData: false, nothing sent, a "Hata" line logged.
+    // ignored). Any other function: false at once, nothing sent, nothing logged. Too few
+    // bytes in RegisterData, a register outside 1..65536 or (16) a count outside 1..123:
+    // false, nothing sent, a "Hata" line logged. The reply must echo the request.
     bool WriteRegisters(quint8 address, int firstRegister, int count, quint8 function);
 
     // CP1's receive event: appends to ReceiveBuffer.

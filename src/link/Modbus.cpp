@@ -1,19 +1,31 @@
 #include "Modbus.h"
 
+#include <array>
+
 namespace kolva {
+
+namespace {
+
+// The bit-by-bit CRC step (shift right, xor the polynomial when bit 0 was set) for every
+// byte value at once.
+constexpr std::array<quint16, 256> MakeCrcTable() {
+    std::array<quint16, 256> table{};
+    for (int value = 0; value < 256; ++value) {
+        quint16 crc = quint16(value);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? quint16((crc >> 1) ^ kCrcPolynomial) : quint16(crc >> 1);
+        table[std::size_t(value)] = crc;
+    }
+    return table;
+}
+constexpr std::array<quint16, 256> kCrcTable = MakeCrcTable();
+
+} // namespace
 
 quint16 Crc16(const char* data, qsizetype size) {
     quint16 crc = 0xFFFF;
-    for (qsizetype i = 0; i < size; ++i) {
-        quint8 b = quint8(data[i]);
-        for (int bit = 0; bit < 8; ++bit) {
-            if ((b ^ crc) & 1)
-                crc = quint16((crc >> 1) ^ kCrcPolynomial);
-            else
-                crc = quint16(crc >> 1);
-            b >>= 1;
-        }
-    }
+    for (qsizetype i = 0; i < size; ++i)
+        crc = quint16((crc >> 8) ^ kCrcTable[(crc ^ quint8(data[i])) & 0xFF]);
     return crc;
 }
 
