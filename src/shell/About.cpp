@@ -2,6 +2,8 @@
 
 #include "shell/Maker.h"
 
+#include "shell/Skin.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -12,6 +14,7 @@ namespace kolva {
 
 TfAbout::TfAbout(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("fAbout"));
+    InitShellResources();
     setWindowTitle(QStringLiteral("KOLVA"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(417, 182);

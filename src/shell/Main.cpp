@@ -15,6 +15,8 @@
 #include "shell/Version.h"
 #include "shell/grid/GridView.h"
 
+#include "shell/Skin.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -91,6 +93,7 @@ QFont TerminalFont() {
 
 TfMain::TfMain(Tfm& fm, Host* host, QWidget* parent) : QMainWindow(parent), fm_(fm) {
     setObjectName(QStringLiteral("fMain"));
+    InitShellResources();
     setWindowIcon(QIcon(QStringLiteral(":/icons/kolva.svg")));
     if (!host) {
         ownHost_ = std::make_unique<QtHost>(this);

@@ -5,6 +5,8 @@
 #include "config/Host.h"
 #include "config/Ini.h"
 
+#include "shell/Skin.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -12,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QSpinBox>
@@ -32,6 +35,7 @@ QString Get(const keys::Key& key) {
 TfSettings::TfSettings(Host* host, QWidget* parent)
     : QDialog(parent), host_(host), portLister_(&TfSettings::SystemPorts) {
     setObjectName(QStringLiteral("fSettings"));
+    InitShellResources();
     setWindowTitle(QStringLiteral("Ayarlar"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(319, 383);
@@ -109,11 +113,21 @@ TfSettings::TfSettings(Host* host, QWidget* parent)
     root->addWidget(grpSerial);
 
     grpOther = new QGroupBox(QStringLiteral("Diğer Ayarlar"), this);
-    auto* otherLayout = new QVBoxLayout(grpOther);
-    chcollapse = new QCheckBox(QStringLiteral("Ayar listesindeki gruplar kapalı olarak yüklensin"),
-                               grpOther);
+    auto* otherLayout = new QHBoxLayout(grpOther);
+    otherLayout->setSpacing(6);
+    // The caption wraps in the narrow dialog; a click on it toggles the box like its own.
+    const QString collapseText =
+        QStringLiteral("Ayar listesindeki gruplar kapalı olarak yüklensin");
+    chcollapse = new QCheckBox(grpOther);
     chcollapse->setObjectName(QStringLiteral("chcollapse"));
-    otherLayout->addWidget(chcollapse);
+    chcollapse->setAccessibleName(collapseText);
+    lblcollapse = new QLabel(collapseText, grpOther);
+    lblcollapse->setObjectName(QStringLiteral("lblcollapse"));
+    lblcollapse->setWordWrap(true);
+    lblcollapse->setBuddy(chcollapse);
+    lblcollapse->installEventFilter(this);
+    otherLayout->addWidget(chcollapse, 0, Qt::AlignTop);
+    otherLayout->addWidget(lblcollapse, 1);
     root->addWidget(grpOther);
     root->addStretch(1);
 
@@ -133,6 +147,15 @@ TfSettings::TfSettings(Host* host, QWidget* parent)
     connect(cxparity, &QComboBox::activated, this, [this] { parityRaw_.clear(); });
 
     FormCreate();
+}
+
+bool TfSettings::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblcollapse && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        chcollapse->toggle();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QStringList TfSettings::SystemPorts() {

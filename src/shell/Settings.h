@@ -53,7 +53,11 @@ public:
     QComboBox* cxstopbit = nullptr;
     QSpinBox* cxtimeout = nullptr;
     QCheckBox* chcollapse = nullptr;
+    QLabel* lblcollapse = nullptr; // the check box's caption
     QPushButton* cxButton1 = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Load();

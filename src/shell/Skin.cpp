@@ -4,7 +4,16 @@
 #include <QPalette>
 #include <QStyleFactory>
 
+static void RegisterShellResources() {
+    Q_INIT_RESOURCE(shell);
+}
+
 namespace kolva {
+
+void InitShellResources() {
+    static const bool done = (RegisterShellResources(), true);
+    Q_UNUSED(done);
+}
 
 namespace {
 
@@ -137,6 +146,7 @@ QPushButton:default { border-color: #3d6fb6; }
 } // namespace
 
 void ApplySkin(QApplication& app) {
+    InitShellResources();
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
 
     QPalette pal;

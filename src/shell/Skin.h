@@ -7,4 +7,7 @@ namespace kolva {
 
 void ApplySkin(QApplication& app);
 
+// Registers the icons and pictures of the shell (held in a static library); safe to repeat.
+void InitShellResources();
+
 } // namespace kolva
