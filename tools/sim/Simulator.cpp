@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -256,8 +257,23 @@ bool Simulator::open(std::string* error) {
 }
 
 Simulator::Wake Simulator::waitFor(int fd, int timeoutMs) {
+    return waitUntil(fd, timeoutMs < 0 ? Clock::time_point::max()
+                                       : Clock::now() + std::chrono::milliseconds(timeoutMs));
+}
+
+Simulator::Wake Simulator::waitUntil(int fd, Clock::time_point deadline) {
     pollfd p[2] = {{signalPipeReadFd(), POLLIN, 0}, {fd, POLLIN, 0}};
-    const int n = ::poll(p, fd >= 0 ? 2 : 1, timeoutMs);
+    timespec ts{};
+    timespec* timeout = nullptr;
+    if (deadline != Clock::time_point::max()) {
+        const auto left = std::max<long long>(
+            0,
+            std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now()).count());
+        ts.tv_sec = static_cast<time_t>(left / 1000000000);
+        ts.tv_nsec = static_cast<long>(left % 1000000000);
+        timeout = &ts;
+    }
+    const int n = ::ppoll(p, fd >= 0 ? 2 : 1, timeout, nullptr);
     if (n > 0 && (p[0].revents & POLLIN)) handleSignals();
     if (stop_) return Wake::Stop;
     if (n > 0 && fd >= 0 && p[1].revents) return Wake::Data;
@@ -573,10 +589,8 @@ void Simulator::sendReply(std::vector<std::uint8_t> reply, std::size_t requestLe
         due += std::chrono::microseconds(static_cast<long long>(chars * 11.0 * 1e6 / o_.baud));
     }
     if (o_.lateMs > 0 && fault(lateCount_)) due += std::chrono::milliseconds(o_.lateMs);
-    for (auto now = Clock::now(); now < due; now = Clock::now()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count();
-        if (waitFor(-1, static_cast<int>(std::max<long long>(1, left))) == Wake::Stop) return;
-    }
+    while (Clock::now() < due)
+        if (waitUntil(-1, due) == Wake::Stop) return;
     std::size_t pieces = 1;
     if (o_.split > 1 && fault(splitCount_))
         pieces = std::min<std::size_t>(static_cast<std::size_t>(o_.split), reply.size());

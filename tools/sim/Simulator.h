@@ -50,7 +50,9 @@ private:
         std::vector<std::uint16_t> writeValues;
     };
 
+    // Waits for data on fd (none when fd < 0), a signal, or the time; timeoutMs < 0: no limit.
     Wake waitFor(int fd, int timeoutMs);
+    Wake waitUntil(int fd, Clock::time_point deadline);
     void handleSignals();
     bool peerPresent();
     void readInput();
