@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 
 namespace kolva {
 
@@ -16,7 +17,10 @@ constexpr int kSends = 3;
 } // namespace
 
 TLink::TLink(TLog& log, Host& host, QObject* parent)
-    : QObject(parent), CP1(new TComPort(this)), log_(log), host_(host) {
+    : QObject(parent), CP1(new TComPort(this)), log_(log), host_(host),
+      waitLoop_(new QEventLoop(this)), waitTimer_(new QTimer(this)) {
+    waitTimer_->setSingleShot(true);
+    waitTimer_->setTimerType(Qt::PreciseTimer);
     CP1->Port = QStringLiteral("COM1");
     CP1->Baud = 38400;
     CP1->DataBits = 8;
@@ -69,29 +73,42 @@ void TLink::Gonder(const QByteArray& frame, int expected, QByteArray& reply) {
     ReceiveBuffer.clear();
     CP1->Write(frame);
 
-    // The wait: one local event loop pass at a time, each blocking until something happens
-    // (bytes read from the port, the time-out timer, any user-interface event).
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
+    // The wait: one event loop pass at a time, each blocking until something happens (bytes
+    // read from the port, the time-out timer, any user-interface event). The loop and timer
+    // are kept between exchanges; a wait nested inside another (an event handler that runs
+    // an exchange meanwhile) gets its own.
+    std::unique_ptr<QEventLoop> nestedLoop;
+    std::unique_ptr<QTimer> nestedTimer;
+    QEventLoop* loop = waitLoop_;
+    QTimer* timer = waitTimer_;
+    if (waiting_) {
+        nestedLoop = std::make_unique<QEventLoop>();
+        nestedTimer = std::make_unique<QTimer>();
+        loop = nestedLoop.get();
+        timer = nestedTimer.get();
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
     const quint32 sendTick = SendTick;
     const qint32 timeoutMs = TimeoutMs;
     const auto timedOut = [sendTick, timeoutMs] {
         return timeoutMs < 0 || TickCount() - sendTick >= quint32(timeoutMs);
     };
-
     // Ends early only for a reply that is complete and right (or a complete exception).
     const auto complete = [&] {
         const TReplyState state = CheckReply(frame, ReceiveBuffer, expected);
         return state == TReplyState::Valid || state == TReplyState::Exception;
     };
     if (!timedOut() && !complete()) {
-        timer.start(int(quint32(timeoutMs) - (TickCount() - sendTick)));
+        const bool outer = waiting_;
+        waiting_ = true;
+        timer->start(int(quint32(timeoutMs) - (TickCount() - sendTick)));
         // The timer's own state also ends the wait, so a tick that lags the timer by a
         // millisecond can never leave the loop blocked with nothing left to wake it.
-        while (!complete() && !timedOut() && timer.isActive())
-            loop.processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        while (!complete() && !timedOut() && timer->isActive())
+            loop->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        timer->stop();
+        waiting_ = outer;
     }
 
     if (log_.chLog) log_.Log(QStringLiteral("RECEIVE"), Ascii2Hex(ReceiveBuffer), TLog::lvSYSTEM);

@@ -16,6 +16,9 @@
 #include <QByteArray>
 #include <QObject>
 
+class QEventLoop;
+class QTimer;
+
 namespace kolva {
 
 class TLink : public QObject {
@@ -81,6 +84,9 @@ private:
     TLog& log_;
     Host& host_;
     quint8 lastException_ = 0;
+    QEventLoop* waitLoop_;
+    QTimer* waitTimer_;
+    bool waiting_ = false;
 };
 
 } // namespace kolva
