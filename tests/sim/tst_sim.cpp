@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -110,6 +111,8 @@ public:
         ::cfmakeraw(&t);
         ::tcsetattr(fd_, TCSANOW, &t);
     }
+    // Takes over an open descriptor (e.g. a pty master).
+    explicit RawLine(int fd) : fd_(fd) {}
     ~RawLine() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -171,6 +174,7 @@ private slots:
     void lineReopenedBetweenOperations();
     void exitOnHangup();
     void linkAndCleanExit();
+    void attachToTty();
     void badStart_data();
     void badStart();
     void catalogueDefaults();
@@ -582,6 +586,26 @@ void TestSim::linkAndCleanExit() {
     QVERIFY(!sim.isRunning());
     Master gone(pty);
     QVERIFY(!gone.ok());
+}
+
+void TestSim::attachToTty() {
+    // The test makes the pty pair and keeps the master; the device attaches to the slave.
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC); // the simulator must not inherit our end
+    auto line = std::make_unique<RawLine>(master);
+    SimProcess sim;
+    QVERIFY2(sim.start({"--map", map_, "--tty", name, "--exit-on-hangup"}),
+             qPrintable(sim.errorString()));
+    QCOMPARE(sim.ptyPath(), QString::fromLocal8Bit(name));
+    QCOMPARE(line->exchange(readRequest(1, 5, 1)), withCrc(QByteArray::fromHex("010302"
+                                                                               "03ED")));
+    line.reset(); // the other end goes away
+    QTRY_VERIFY_WITH_TIMEOUT(!sim.isRunning(), 5000);
+    QCOMPARE(sim.exitCode(), 0);
 }
 
 void TestSim::badStart_data() {
