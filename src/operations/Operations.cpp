@@ -100,11 +100,7 @@ void TOperationScope::Release() {
 
 TDeviceOperations::TDeviceOperations(Host& host, TLog& log, TLink& link, Tfm& fm,
                                      TSettingsGrid& grid, TOperationState& state, QObject* parent)
-    : QObject(parent), host_(host), log_(log), link_(link), fm_(fm), grid_(grid), state_(state) {
-    connect(&grid_, &TSettingsGrid::UserEdited, this, [this](TGridRow*) {
-        // The grid model has already marked the row; nothing else to do here.
-    });
-}
+    : QObject(parent), host_(host), log_(log), link_(link), fm_(fm), grid_(grid), state_(state) {}
 
 TDeviceOperations::~TDeviceOperations() = default;
 

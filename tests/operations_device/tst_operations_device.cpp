@@ -421,6 +421,26 @@ private Q_SLOTS:
         QCOMPARE(rig.host.confirms.size(), 1);
     }
 
+    // Ctrl held as "Yaz" starts hides the alarm groups for this write and later ones.
+    void writeWithCtrl() {
+        SimProcess sim;
+        QVERIFY(StartSim(sim, QStringLiteral("RX-B2")));
+        TRig rig(*env.fm, QStringLiteral("RX-B2"));
+        rig.ops.mnNewClick();
+        QVERIFY(rig.Row(QStringLiteral("row_5_5040")));
+        const QMap<int, quint16> held = sim.dumpRegisters();
+        rig.host.ctrl = true;
+        rig.ops.mnWriteClick();
+        QVERIFY(rig.state.HideAlarmGroups());
+        QStringList expected;
+        for (const TCatRow& r : env.Rows(QStringLiteral("RX-B2")))
+            if (r.Writable() && !r.groupCaption.contains(u"Alarm"))
+                expected << WriteLines(QStringLiteral("RX-B2"), r, Regs(held, r));
+        expected << QStringLiteral("6 5007 1");
+        QCOMPARE(sim.journalLines(), expected);
+        QCOMPARE(rig.Status(), kWriteOk);
+    }
+
     // Values a register cannot hold are refused and counted, never cut; the row stays
     // marked and nothing of it is sent.
     void writeRefused_data() {
