@@ -175,6 +175,7 @@ private slots:
     void exitOnHangup();
     void linkAndCleanExit();
     void attachToTty();
+    void help();
     void badStart_data();
     void badStart();
     void catalogueDefaults();
@@ -606,6 +607,19 @@ void TestSim::attachToTty() {
     line.reset(); // the other end goes away
     QTRY_VERIFY_WITH_TIMEOUT(!sim.isRunning(), 5000);
     QCOMPARE(sim.exitCode(), 0);
+}
+
+void TestSim::help() {
+    QProcess p;
+    p.start(SimProcess::program(), {"--help"});
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), 0);
+    const QByteArray text = p.readAllStandardOutput();
+    for (const char* option :
+         {"--tty", "--link", "--address", "--map", "--catalogue", "--state", "--journal", "--dump",
+          "--baud", "--no-reply", "--drop-fraction", "--bad-crc", "--bad-length", "--exception",
+          "--noise", "--late", "--split", "--ignore-writes", "--exit-on-hangup"})
+        QVERIFY2(text.contains(option), option);
 }
 
 void TestSim::badStart_data() {
