@@ -14,19 +14,25 @@
 
 namespace {
 
-// Developer aids for unattended runs (demo script, headless machines): KOLVA_SCREENSHOT=<png>
-// saves a picture of the main window shortly after start; KOLVA_RUN_SECONDS=<n> ends the
-// program after n seconds.
+// Developer aids for unattended runs (the demo script, headless machines), read only here:
+//   KOLVA_DEMO_READ=1         clicks "Oku" once the window is up;
+//   KOLVA_SCREENSHOT=<png>    saves a picture of the main window shortly before the end
+//                             (after 2 s without KOLVA_RUN_SECONDS);
+//   KOLVA_RUN_SECONDS=<n>     closes the window after n seconds.
 void ArmDeveloperAids(kolva::TfMain& window) {
+    if (qEnvironmentVariableIntValue("KOLVA_DEMO_READ") == 1)
+        QTimer::singleShot(500, &window, [&window] { window.mnReadClick(); });
     const QString shot = qEnvironmentVariable("KOLVA_SCREENSHOT");
     bool ok = false;
     const int seconds = qEnvironmentVariableIntValue("KOLVA_RUN_SECONDS", &ok);
+    const bool timed = ok && seconds > 0;
     if (!shot.isEmpty()) {
-        const int delay = ok && seconds > 0 ? qMax(500, seconds * 1000 - 1000) : 2000;
-        QTimer::singleShot(delay, &window, [&window, shot] { window.grab().save(shot); });
+        const int delay = timed ? qMax(500, seconds * 1000 - 1000) : 2000;
+        QTimer::singleShot(delay, &window, [&window, shot] {
+            if (!window.grab().save(shot)) qWarning("kolva-ayar: cannot save %s", qPrintable(shot));
+        });
     }
-    if (ok && seconds > 0)
-        QTimer::singleShot(seconds * 1000, &window, [&window] { window.close(); });
+    if (timed) QTimer::singleShot(seconds * 1000, &window, [&window] { window.close(); });
 }
 
 } // namespace
