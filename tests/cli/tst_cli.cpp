@@ -206,6 +206,14 @@ private slots:
         const Result r = Cli({"write", Path("confirm.ini"), "--address", "1"});
         QCOMPARE(r.code, 2);
         QVERIFY(r.err.contains("--yes"));
+
+        // A file naming a model the catalogue does not list loads nothing and writes nothing.
+        IniWrite("DEVICE", "device_name", "RX-QQ", Path("confirm.ini"));
+        const Result unknown = Cli({"write", Path("confirm.ini"), "--address", "1", "--yes",
+                                    "--port", "/nonexistent/tty"});
+        QCOMPARE(unknown.code, 2);
+        QVERIFY(unknown.err.contains("RX-QQ"));
+        QVERIFY(!unknown.err.contains("COM Port"));
     }
 
     void catalogueListings() {
