@@ -7,6 +7,7 @@
 #include "link/Link.h"
 #include "link/Log.h"
 #include "operations/Operations.h"
+#include "operations/SnapshotOps.h"
 #include "shell/About.h"
 #include "shell/Maker.h"
 #include "shell/QtHost.h"
@@ -314,6 +315,21 @@ void TfMain::BuildPages() {
     connect(pmKaydetLogTxt, &QAction::triggered, this, [this] { pmKaydetLogTxtClick(); });
     connect(pmKaydet, &QAction::triggered, this, [this] { pmKaydetClick(); });
 
+    // Settings files: one filter, the extension added to a name typed without one.
+    SD1 = new QFileDialog(this);
+    SD1->setObjectName(QStringLiteral("SD1"));
+    SD1->setAcceptMode(QFileDialog::AcceptSave);
+    SD1->setFileMode(QFileDialog::AnyFile);
+    SD1->setNameFilter(QStringLiteral("Ini Dosyasi (*.ini)"));
+    SD1->setDefaultSuffix(QStringLiteral("ini"));
+    SD1->selectFile(QStringLiteral("*.ini"));
+    OD1 = new QFileDialog(this);
+    OD1->setObjectName(QStringLiteral("OD1"));
+    OD1->setAcceptMode(QFileDialog::AcceptOpen);
+    OD1->setFileMode(QFileDialog::ExistingFile);
+    OD1->setNameFilter(QStringLiteral("Ini Dosyasi (*.ini)"));
+    OD1->setDefaultSuffix(QStringLiteral("ini"));
+
     SD2 = new QFileDialog(this);
     SD2->setObjectName(QStringLiteral("SD2"));
     SD2->setAcceptMode(QFileDialog::AcceptSave);
@@ -510,11 +526,24 @@ template <typename F> void TfMain::Guarded(F&& handler) {
 void TfMain::mnNewClick() {
     Guarded([this] { ops_->mnNewClick(); });
 }
-void TfMain::mnOpenClick() {
-    Guarded([] {});
+QString TfMain::AskFile(QFileDialog* dialog) {
+    if (fileChooser_) return fileChooser_(dialog);
+    if (dialog->exec() != QDialog::Accepted) return QString();
+    const QStringList files = dialog->selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
 }
+
+void TfMain::mnOpenClick() {
+    Guarded([this] {
+        kolva::mnOpenClick(*ops_, [this] {
+            OD1->selectFile(QStringLiteral("*.ini"));
+            return AskFile(OD1);
+        });
+    });
+}
+
 void TfMain::mnSaveClick() {
-    Guarded([] {});
+    Guarded([this] { kolva::mnSaveClick(*ops_, [this] { return AskFile(SD1); }); });
 }
 void TfMain::mnReadClick() {
     Guarded([this] { ops_->mnReadClick(); });
@@ -566,9 +595,8 @@ void TfMain::pmKaydetLogTxtClick() {
 }
 
 void TfMain::pmKaydetClick() {
-    if (SD2->exec() != QDialog::Accepted) return;
-    const QStringList files = SD2->selectedFiles();
-    if (!files.isEmpty()) SaveLog(files.first());
+    const QString file = AskFile(SD2);
+    if (!file.isEmpty()) SaveLog(file);
 }
 
 } // namespace kolva

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -107,7 +108,16 @@ public:
     QAction* pmKaydet = nullptr;
     QAction* chLog = nullptr;
     QAction* chLogAll = nullptr;
-    QFileDialog* SD2 = nullptr;
+    QFileDialog* SD1 = nullptr; // settings file to save
+    QFileDialog* OD1 = nullptr; // settings file to open
+    QFileDialog* SD2 = nullptr; // log text file to save
+
+    // Shows a file dialog and returns the chosen file, or empty text when cancelled. Tests
+    // replace the dialog's run with a chooser of their own.
+    QString AskFile(QFileDialog* dialog);
+    void SetFileChooser(std::function<QString(QFileDialog*)> chooser) {
+        fileChooser_ = std::move(chooser);
+    }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -137,6 +147,7 @@ private:
     TfSettings* settings_ = nullptr;
     bool syncing_ = false;
     bool destroyed_ = false;
+    std::function<QString(QFileDialog*)> fileChooser_;
 };
 
 } // namespace kolva

@@ -321,6 +321,49 @@ private Q_SLOTS:
         }
     }
 
+    // Kaydet and Aç go through their file dialogs to the snapshot operations.
+    void snapshotFiles() {
+        Window w;
+        TfMain& m = *w.main;
+        const QString file = ScratchFile(QStringLiteral("ayar.ini"));
+        QList<QFileDialog*> asked;
+        QString answer = file;
+        m.SetFileChooser([&](QFileDialog* dialog) {
+            asked << dialog;
+            return answer;
+        });
+        m.mnDevice->setEditText(QStringLiteral("RX-B2"));
+        m.mnNew->trigger();
+        TGridRow* row = nullptr;
+        for (TGridRow* cat : m.gridModel().Categories())
+            for (int i = 0; i < cat->ChildCount() && !row; ++i)
+                if (cat->Child(i)->Editor == TEditorKind::SpinInt && cat->Child(i)->Editable)
+                    row = cat->Child(i);
+        QVERIFY(row);
+        const QVariant saved = row->Value;
+        const QString name = row->Name;
+        m.mnSave->trigger();
+        QVERIFY2(w.host.errors.isEmpty(), qPrintable(w.host.errors.join('\n')));
+        QVERIFY(QFile::exists(file));
+        m.gridModel().SetValue(row, saved.toInt() + 1);
+        m.mnOpen->trigger();
+        QVERIFY2(w.host.errors.isEmpty(), qPrintable(w.host.errors.join('\n')));
+        QVERIFY(m.gridModel().FindRow(name));
+        QCOMPARE(m.gridModel().FindRow(name)->ValueText(), saved.toString());
+        QCOMPARE(asked, QList<QFileDialog*>({m.SD1, m.OD1}));
+        QCOMPARE(m.SD1->nameFilters(), QStringList({"Ini Dosyasi (*.ini)"}));
+        QCOMPARE(m.OD1->defaultSuffix(), QStringLiteral("ini"));
+        QCOMPARE(m.OD1->fileMode(), QFileDialog::ExistingFile);
+
+        // Cancelling the dialog does nothing.
+        answer.clear();
+        QFile::remove(file);
+        m.mnSave->trigger();
+        QVERIFY(!QFile::exists(file));
+        QVERIFY(w.host.errors.isEmpty());
+        QVERIFY(!m.state().Busy());
+    }
+
     // Closing during an operation asks it to stop and closes once it has ended.
     void closeWhileBusy() {
         Window w;
