@@ -173,20 +173,79 @@ TSettingsGrid::~TSettingsGrid() = default;
 void TSettingsGrid::Clear() {
     beginResetModel();
     root_->children_.clear();
+    root_->announced_ = 0;
+    root_->waiting_ = false;
+    waiting_.clear();
+    announcedRows_ = waitingRows_ = 0;
     names_.clear();
     editorRows_ = 0;
     endResetModel();
 }
 
+bool TSettingsGrid::Announced(const TGridRow* row) const {
+    for (; row && row != root_.get(); row = row->parent_)
+        if (!row->parent_ || row->index_ >= row->parent_->announced_) return false;
+    return row != nullptr;
+}
+
 TGridRow* TSettingsGrid::Append(TGridRow* parent, std::unique_ptr<TGridRow> row) {
     const int pos = parent->ChildCount();
-    beginInsertRows(IndexOf(parent), pos, pos);
     row->index_ = pos;
     TGridRow* added = row.get();
-    parent->children_.push_back(std::move(row));
     if (!added->category_) ++editorRows_;
-    endInsertRows();
+    if (enabled_ && waiting_.empty()) {
+        beginInsertRows(IndexOf(parent), pos, pos);
+        parent->children_.push_back(std::move(row));
+        ++parent->announced_;
+        ++announcedRows_;
+        endInsertRows();
+        return added;
+    }
+    // a build runs: the views learn of the row later (with its parent, if that waits too)
+    parent->children_.push_back(std::move(row));
+    ++waitingRows_;
+    if (Announced(parent) && !parent->waiting_) {
+        parent->waiting_ = true;
+        waiting_.push_back(parent);
+    }
+    if (!announceQueued_) {
+        announceQueued_ = true;
+        QMetaObject::invokeMethod(this, &TSettingsGrid::AnnounceWhenDue, Qt::QueuedConnection);
+    }
     return added;
+}
+
+void TSettingsGrid::AnnounceWhenDue() {
+    announceQueued_ = false;
+    constexpr int kEagerRows = 250; // the first rows show at every round of events
+    constexpr qint64 kIntervalMs = 100;
+    if (announcedRows_ < kEagerRows || waitingRows_ >= announcedRows_ || !lastAnnounce_.isValid() ||
+        lastAnnounce_.elapsed() >= kIntervalMs)
+        Flush();
+    // otherwise the next row added asks again
+}
+
+void TSettingsGrid::Flush() {
+    if (waiting_.empty()) return;
+    // parents already known first: a parent announced in the same pass brings its children
+    std::vector<TGridRow*> parents;
+    parents.swap(waiting_);
+    for (TGridRow* parent : parents) {
+        parent->waiting_ = false;
+        const int first = parent->announced_, last = parent->ChildCount() - 1;
+        if (first > last) continue;
+        beginInsertRows(IndexOf(parent), first, last);
+        for (int i = first; i <= last; ++i) {
+            TGridRow* child = parent->Child(i);
+            child->announced_ = child->ChildCount();
+            child->waiting_ = false;
+            announcedRows_ += 1 + child->ChildCount();
+        }
+        parent->announced_ = last + 1;
+        endInsertRows();
+    }
+    waitingRows_ = 0;
+    lastAnnounce_.start();
 }
 
 TGridRow* TSettingsGrid::AddCategory(const QString& caption, bool collapsed) {
@@ -207,15 +266,20 @@ void TSettingsGrid::MoveRow(TGridRow* row, int newIndex) {
     TGridRow* parent = row->parent_;
     const int from = row->index_;
     if (newIndex < 0 || newIndex >= parent->ChildCount() || newIndex == from) return;
+    // rows the views do not know yet move silently
+    const bool silent = !Announced(parent) || std::min(from, newIndex) >= parent->announced_;
     const QModelIndex p = IndexOf(parent);
-    if (!beginMoveRows(p, from, from, p, newIndex > from ? newIndex + 1 : newIndex)) return;
+    if (!silent) {
+        Flush();
+        if (!beginMoveRows(p, from, from, p, newIndex > from ? newIndex + 1 : newIndex)) return;
+    }
     auto& list = parent->children_;
     std::unique_ptr<TGridRow> moving = std::move(list[size_t(from)]);
     list.erase(list.begin() + from);
     list.insert(list.begin() + newIndex, std::move(moving));
     for (int i = std::min(from, newIndex); i <= std::max(from, newIndex); ++i)
         list[size_t(i)]->index_ = i;
-    endMoveRows();
+    if (!silent) endMoveRows();
 }
 
 void TSettingsGrid::Forget(TGridRow* row) {
@@ -230,10 +294,13 @@ void TSettingsGrid::Forget(TGridRow* row) {
 
 void TSettingsGrid::RemoveRow(TGridRow* row) {
     if (!row || row == root_.get()) return;
+    Flush();
     TGridRow* parent = row->parent_;
     const int at = row->index_;
     beginRemoveRows(IndexOf(parent), at, at);
     Forget(row);
+    announcedRows_ -= 1 + row->ChildCount();
+    --parent->announced_;
     auto& list = parent->children_;
     list.erase(list.begin() + at);
     for (int i = at; i < int(list.size()); ++i)
@@ -242,7 +309,7 @@ void TSettingsGrid::RemoveRow(TGridRow* row) {
 }
 
 void TSettingsGrid::NotifyRow(const TGridRow* row, const QList<int>& roles) {
-    if (!row || row == root_.get()) return;
+    if (!row || !Announced(row)) return;
     Q_EMIT dataChanged(IndexOf(row, 0), IndexOf(row, 1), roles);
 }
 
@@ -295,6 +362,7 @@ void TSettingsGrid::EditValueChanged(TGridRow* row) {
 }
 
 void TSettingsGrid::SetEnabled(bool enabled) {
+    if (enabled) Flush();
     if (enabled_ == enabled) return;
     enabled_ = enabled;
     Q_EMIT EnabledChanged(enabled);
@@ -307,34 +375,48 @@ QList<TGridRow*> TSettingsGrid::Categories() const {
     return list;
 }
 
+// A model index carries its row's address with the lowest bit set for a category row, so
+// that views laying out thousands of rows learn a row's kind (flags) without reading the row.
+namespace {
+constexpr quintptr kCategoryBit = 1;
+static_assert(alignof(TGridRow) > 1);
+} // namespace
+
 TGridRow* TSettingsGrid::RowFromIndex(const QModelIndex& index) const {
     if (!index.isValid() || index.model() != this) return nullptr;
-    return static_cast<TGridRow*>(index.internalPointer());
+    return reinterpret_cast<TGridRow*>(index.internalId() & ~kCategoryBit);
+}
+
+QModelIndex TSettingsGrid::MakeIndex(int row, int column, const TGridRow* item,
+                                     bool category) const {
+    return createIndex(row, column, reinterpret_cast<quintptr>(item) | (category ? 1 : 0));
 }
 
 QModelIndex TSettingsGrid::IndexOf(const TGridRow* row, int column) const {
     if (!row || row == root_.get() || column < 0 || column > 1) return QModelIndex();
-    return createIndex(row->index_, column, const_cast<TGridRow*>(row));
+    return MakeIndex(row->index_, column, row, row->category_);
 }
 
 QModelIndex TSettingsGrid::index(int row, int column, const QModelIndex& parent) const {
     if (column < 0 || column > 1 || (parent.isValid() && parent.column() != 0)) return {};
     const TGridRow* p = parent.isValid() ? RowFromIndex(parent) : root_.get();
-    const TGridRow* child = p ? p->Child(row) : nullptr;
-    return child ? createIndex(row, column, const_cast<TGridRow*>(child)) : QModelIndex();
+    const TGridRow* child = p && row < p->announced_ ? p->Child(row) : nullptr;
+    if (!child) return QModelIndex();
+    // only the top level holds categories: below it the row need not be read
+    return MakeIndex(row, column, child, p == root_.get() && child->category_);
 }
 
 QModelIndex TSettingsGrid::parent(const QModelIndex& child) const {
     const TGridRow* row = RowFromIndex(child);
     if (!row || !row->parent_ || row->parent_ == root_.get()) return {};
-    return createIndex(row->parent_->index_, 0, row->parent_);
+    return MakeIndex(row->parent_->index_, 0, row->parent_, row->parent_->category_);
 }
 
 int TSettingsGrid::rowCount(const QModelIndex& parent) const {
-    if (!parent.isValid()) return root_->ChildCount();
+    if (!parent.isValid()) return root_->announced_;
     if (parent.column() != 0) return 0;
     const TGridRow* row = RowFromIndex(parent);
-    return row ? row->ChildCount() : 0;
+    return row ? row->announced_ : 0;
 }
 
 int TSettingsGrid::columnCount(const QModelIndex&) const {
@@ -346,11 +428,10 @@ bool TSettingsGrid::hasChildren(const QModelIndex& parent) const {
 }
 
 Qt::ItemFlags TSettingsGrid::flags(const QModelIndex& index) const {
-    const TGridRow* row = RowFromIndex(index);
-    if (!row) return Qt::NoItemFlags;
-    if (row->category_) return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (!index.isValid() || index.model() != this) return Qt::NoItemFlags;
+    if (index.internalId() & kCategoryBit) return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-    if (index.column() == 1 && row->Editable) f |= Qt::ItemIsEditable;
+    if (index.column() == 1 && RowFromIndex(index)->Editable) f |= Qt::ItemIsEditable;
     return f;
 }
 

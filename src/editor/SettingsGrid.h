@@ -5,12 +5,19 @@
 // looked up without regard to letter case), read and set its value, tag and header style.
 // Views show two columns: 0 the caption (header cell), 1 the value (value cell).
 //
-// Building: AddCategory / AddEditorRow announce each new row to the views at once (cheap
-// appends at the end), so everything added so far is shown whenever events are processed;
-// after setting a row's public fields, call RowChanged(row) to refresh the views.
+// Building: after setting a row's public fields, call RowChanged(row) to refresh the views.
+// While the grid is enabled, AddCategory / AddEditorRow announce each new row to the views at
+// once. While it is disabled (a build runs), new rows are announced in batches when events are
+// processed: every time for the first rows (they fill the screen), then whenever the rows
+// waiting are as many as those shown or 100 ms have passed, so that a view lays itself out
+// and repaints a few times per build rather than at every round of events. Enabling the grid,
+// Flush(), RemoveRow and a MoveRow among rows already shown announce all waiting rows. The
+// grid's own functions (FindRow, Categories, TopLevelCount/TopLevelRow, IndexOf, ...) always
+// see every row; views see the announced ones (rowCount/index).
 
 #include <QAbstractItemModel>
 #include <QBrush>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QHash>
 #include <QList>
@@ -110,7 +117,9 @@ private:
 
     TGridRow* parent_ = nullptr;
     bool category_ = false;
+    bool waiting_ = false; // has children not yet announced to the views
     int index_ = 0;
+    int announced_ = 0; // children the views know of
     std::vector<std::unique_ptr<TGridRow>> children_;
 };
 
@@ -150,9 +159,12 @@ public:
     // Marks row changed: header style styleRowHeaderChanged, tag = -abs(tag).
     void EditValueChanged(TGridRow* row);
 
-    // A disabled grid takes no input (views disable themselves, setData refuses).
+    // A disabled grid takes no input (views disable themselves, setData refuses). Enabling
+    // it announces every waiting row first.
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool enabled);
+    // Announces every row added but not yet announced to the views.
+    void Flush();
 
     QList<TGridRow*> Categories() const;
     int EditorRowCount() const { return editorRows_; }
@@ -185,6 +197,14 @@ private:
     TGridRow* Append(TGridRow* parent, std::unique_ptr<TGridRow> row);
     void Forget(TGridRow* row); // drops the names of row and its children
     void NotifyRow(const TGridRow* row, const QList<int>& roles = {});
+    QModelIndex MakeIndex(int row, int column, const TGridRow* item, bool category) const;
+    bool Announced(const TGridRow* row) const;
+    void AnnounceWhenDue(); // runs from the event loop while rows wait
+
+    std::vector<TGridRow*> waiting_; // announced parents with children waiting
+    int announcedRows_ = 0, waitingRows_ = 0;
+    bool announceQueued_ = false;
+    QElapsedTimer lastAnnounce_;
 
     std::unique_ptr<TGridRow> root_;
     QHash<QString, TGridRow*> names_; // case-folded name -> row

@@ -40,6 +40,28 @@ QStringList ChildNames(const TGridRow* parent) {
     return names;
 }
 
+// The rows as views see them (rowCount/index), and as the grid holds them.
+QStringList ViewNames(const TSettingsGrid& grid, const QModelIndex& parent = {}) {
+    QStringList names;
+    for (int i = 0; i < grid.rowCount(parent); ++i) {
+        const QModelIndex index = grid.index(i, 0, parent);
+        const TGridRow* row = grid.RowFromIndex(index);
+        names << (row->IsCategory() ? u'[' + row->Caption + u']' : row->Name);
+        names << ViewNames(grid, index);
+    }
+    return names;
+}
+QStringList AllNames(const TSettingsGrid& grid) {
+    QStringList names;
+    for (int i = 0; i < grid.TopLevelCount(); ++i) {
+        const TGridRow* row = grid.TopLevelRow(i);
+        names << (row->IsCategory() ? u'[' + row->Caption + u']' : row->Name);
+        for (int j = 0; j < row->ChildCount(); ++j)
+            names << row->Child(j)->Name;
+    }
+    return names;
+}
+
 bool UserEdit(TSettingsGrid& grid, TGridRow* row, const QVariant& value) {
     return grid.setData(grid.IndexOf(row, 1), value, Qt::EditRole);
 }
@@ -496,6 +518,59 @@ private Q_SLOTS:
         QCOMPARE(displayText, QStringLiteral("1,50"));
         QVERIFY(typedAccepted);
         QCOMPARE(typed, QVariant(2.25));
+    }
+
+    // While the grid is disabled (a build), views learn of new rows in batches when events
+    // are processed; whatever happens in between, they end up seeing every row in order.
+    void buildWhileDisabled_data() {
+        QTest::addColumn<QString>("midBuild");
+        QTest::newRow("plain build") << "";
+        QTest::newRow("move among waiting rows") << "move waiting";
+        QTest::newRow("move among shown rows") << "move shown";
+        QTest::newRow("remove a row") << "remove";
+        QTest::newRow("flush") << "flush";
+        QTest::newRow("clear") << "clear";
+    }
+    void buildWhileDisabled() {
+        QFETCH(QString, midBuild);
+        TSettingsGrid grid;
+        QAbstractItemModelTester tester(&grid);
+        QSignalSpy changed(&grid, &QAbstractItemModel::dataChanged);
+        grid.SetEnabled(false);
+        TGridRow* cat = nullptr;
+        int shownAfterFirstRound = -1;
+        for (int i = 0; i < 1000; ++i) {
+            if (i % 20 == 0) cat = grid.AddCategory(QString::number(i / 20), i % 40 == 0);
+            TGridRow* row = AddSetting(grid, cat, QStringLiteral("r%1").arg(i), i);
+            grid.SetValue(row, i);
+            QCOMPARE(grid.FindRow(row->Name), row);
+            if (i == 10 && midBuild == u"move waiting") grid.MoveRow(row, 3);
+            if (i == 620 && midBuild == u"move shown")
+                grid.MoveRow(grid.Categories()[0]->Child(1), 0);
+            if (i == 630 && midBuild == u"remove") grid.RemoveRow(grid.FindRow(u"r625"_qs));
+            if (i == 640 && midBuild == u"flush") {
+                grid.Flush();
+                QCOMPARE(ViewNames(grid), AllNames(grid));
+            }
+            if (i == 650 && midBuild == u"clear") {
+                grid.Clear();
+                cat = grid.AddCategory(QStringLiteral("yeni"), false);
+            }
+            if ((i + 1) % 50 == 0) {
+                QCoreApplication::processEvents();
+                if (i == 49) shownAfterFirstRound = ViewNames(grid).size();
+            }
+        }
+        // the first rounds show everything added so far
+        QCOMPARE(shownAfterFirstRound, 50 + 3);
+        QVERIFY(ViewNames(grid) != AllNames(grid)); // the last rows still wait
+        grid.SetEnabled(true);
+        QCOMPARE(ViewNames(grid), AllNames(grid));
+        QCOMPARE(grid.EditorRowCount(), midBuild == u"clear"    ? 349
+                                        : midBuild == u"remove" ? 999
+                                                                : 1000);
+        // rows are filled in before the views learn of them: no change reports at all
+        QCOMPARE(changed.size(), 0);
     }
 
     void enabledState() {

@@ -387,6 +387,40 @@ private Q_SLOTS:
         QVERIFY(!view->grab().isNull()); // categories paint across both columns
     }
 
+    // A build disables the grid and processes events every 50 rows: the view is disabled,
+    // shows the rows as they come, and each category opens as its flag says.
+    void rowsAppearDuringABuild() {
+        Fixture f;
+        QVERIFY(f.Show());
+        f.grid.Clear();
+        f.grid.SetEnabled(false);
+        QVERIFY(!f.view->isEnabled());
+        TGridRow* cat = nullptr;
+        for (int i = 0; i < 600; ++i) {
+            if (i % 30 == 0) cat = f.grid.AddCategory(QString::number(i / 30), (i / 30) % 3 == 1);
+            f.Add(cat, QStringLiteral("r%1").arg(i), TEditorKind::SpinInt, i);
+            if ((i + 1) % 50 == 0) {
+                QApplication::processEvents();
+                if (i == 49)
+                    QCOMPARE(f.view->indexAt(QPoint(5, 5)), f.grid.IndexOf(f.grid.Categories()[0]));
+            }
+        }
+        f.grid.SetEnabled(true);
+        QVERIFY(f.view->isEnabled());
+        const QList<TGridRow*> cats = f.grid.Categories();
+        QCOMPARE(f.grid.rowCount(), cats.size());
+        for (TGridRow* c : cats) {
+            QCOMPARE(f.grid.rowCount(f.grid.IndexOf(c)), 30);
+            QCOMPARE(f.view->isExpanded(f.grid.IndexOf(c)), !c->Collapsed);
+        }
+        // the last row can be reached and edited
+        const QModelIndex last = f.Value("r599");
+        f.view->scrollTo(last);
+        QVERIFY(f.view->visualRect(last).isValid());
+        f.view->edit(last);
+        QVERIFY(f.view->indexWidget(last));
+    }
+
     void gridStateReachesTheView() {
         TSettingsGrid empty;
         TGridView fresh;

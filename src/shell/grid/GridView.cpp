@@ -261,7 +261,7 @@ void TGridView::SetGrid(TSettingsGrid* grid) {
             [this] { SetHeaderWidth(BuildHeaderWidth); });
     setEnabled(grid->Enabled());
     SetHeaderWidth(headerWidth_);
-    ApplyCollapsed(0, grid->TopLevelCount() - 1);
+    ApplyCollapsed(0, grid->rowCount() - 1);
 }
 
 void TGridView::SetHeaderWidth(int width) {
@@ -285,7 +285,7 @@ void TGridView::reset() {
     QTreeView::reset();
     if (grid_) {
         SetHeaderWidth(headerWidth_);
-        ApplyCollapsed(0, grid_->TopLevelCount() - 1);
+        ApplyCollapsed(0, grid_->rowCount() - 1);
     }
 }
 
