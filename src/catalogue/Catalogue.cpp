@@ -182,25 +182,7 @@ bool IsBlank(const QStringList& record) {
     return true;
 }
 
-// The register the model's store command writes (catalogue numbering).
-int StoreRegister(const QString& model) {
-    if (model == QLatin1String("RX-B2")) return 5007;
-    if (model.contains(QLatin1String("RX-N4")) || model.contains(QLatin1String("RX-A1")))
-        return 5201;
-    for (const char* m :
-         {"RX-M3", "RX-C3", "RX-D4", "RX-E5", "RX-F6", "RX-G7", "RX-H8", "RX-J9", "RX-K1", "RX-L2"})
-        if (model.contains(QLatin1String(m))) return 1;
-    return 65001;
-}
-
 } // namespace
-
-int RegisterCount(const QString& type, int max) {
-    if (type == QLatin1String("long") || type == QLatin1String("double")) return 2;
-    if (type == QLatin1String("string") || type == QLatin1String("stringswap"))
-        return max <= 0 ? 0 : (max + 1) / 2;
-    return 1;
-}
 
 int TCatalogueRow::RegisterCount() const {
     return kolva::RegisterCount(type, max);
@@ -348,7 +330,7 @@ bool BuildCatalogue(const QByteArray& csv, const QString& outPath, const QString
             if (type == QLatin1String("combo") && cell(QStringLiteral("combo")).trimmed().isEmpty())
                 return fail(QStringLiteral("combo ayarının seçenek listesi boş"));
             const int last = reg + RegisterCount(type, max) - 1;
-            const int store = StoreRegister(device);
+            const int store = SaveCommandFor(device).reg;
             if (store >= reg && store <= last)
                 return fail(
                     QStringLiteral(

@@ -17,6 +17,8 @@
 
 #include <optional>
 
+#include "config/DeviceRules.h"
+
 namespace kolva {
 
 // One row of the table `settings`, caption and register deciphered.
@@ -43,8 +45,7 @@ struct TCatalogueRow {
     int RegisterCount() const;
 };
 
-// Registers a setting of `type` spans: 1, 1, 2, 2, ceil(max/2), ceil(max/2), 1; 1 otherwise.
-int RegisterCount(const QString& type, int max);
+// RegisterCount(type, max) is in config/DeviceRules.h.
 
 // Every row of `model` (settings and commands) in the order group, id. On failure (file
 // missing, not a catalogue, a register that is not a whole number) returns an empty list

@@ -16,6 +16,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "config/DeviceRules.h"
+
 namespace kolva {
 
 int ByteArrayToInt(const QByteArray& RegisterData, int pos = 0);
@@ -37,15 +39,5 @@ void LongtoByteArray(QByteArray& RegisterData, qint32 value, int layout, int pos
 // laid in; with size 0 it is as long as the text, rounded up to even.
 void StringtoByteArray(QByteArray& RegisterData, int pos, const QString& text, int size);
 void StringtoByteArraySwap(QByteArray& RegisterData, int pos, const QString& text, int size);
-
-// Registers a setting of the catalogue type `type` occupies: integer, signedint, combo 1;
-// long, double 2; string, stringswap ceil(max/2) (0 for max <= 0); 1 for any other type.
-// Inline: the catalogue layer defines the same rule for its own checks.
-inline int RegisterCount(const QString& type, int max) {
-    if (type == QLatin1String("long") || type == QLatin1String("double")) return 2;
-    if (type == QLatin1String("string") || type == QLatin1String("stringswap"))
-        return max > 0 ? (max + 1) / 2 : 0;
-    return 1;
-}
 
 } // namespace kolva

@@ -4,6 +4,7 @@
 // under. The desktop window and the command-line companion both drive this class; they bind
 // their controls to TOperationState, TCommandList, the grid model and the selector texts.
 
+#include "config/DeviceRules.h"
 #include "operations/CommandList.h"
 #include "operations/OperationState.h"
 
@@ -28,11 +29,6 @@ inline constexpr char16_t kBusyText[] =
     u"Şu anda sistem meşgul. Yeni işlem içn lütfen işin bitmesini bekleyin.";
 
 // The command that tells the device to store its settings after a write.
-struct TSaveCommand {
-    int reg = 0;     // catalogue numbering (the wire carries reg - 1)
-    QString logLine; // "Save Settings Command (...)", or empty when none is logged
-};
-TSaveCommand SaveCommandFor(const QString& model);
 
 // How the last guarded run ended (for the command-line companion and the tests).
 struct TRunResult {

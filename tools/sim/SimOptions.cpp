@@ -1,5 +1,7 @@
 #include "SimOptions.h"
 
+#include "config/DeviceRules.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -115,14 +117,7 @@ bool RegisterSet::touches(int first, int count) const {
 }
 
 int storeRegisterForModel(const std::string& model) {
-    if (model == "RX-B2") return 5007;
-    if (model.find("RX-N4") != std::string::npos || model.find("RX-A1") != std::string::npos)
-        return 5201;
-    static const char* const kRegisterOne[] = {"RX-M3", "RX-C3", "RX-D4", "RX-E5", "RX-F6",
-                                               "RX-G7", "RX-H8", "RX-J9", "RX-K1", "RX-L2"};
-    for (const char* m : kRegisterOne)
-        if (model.find(m) != std::string::npos) return 1;
-    return 65001;
+    return kolva::SaveCommandFor(QString::fromStdString(model)).reg;
 }
 
 const char* usageText() {
