@@ -36,6 +36,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStringListModel>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -128,6 +129,10 @@ TfMain::TfMain(Tfm& fm, Host* host, QWidget* parent) : QMainWindow(parent), fm_(
 
 TfMain::~TfMain() {
     FormDestroy();
+    // The views go before the models they show; the command selector lets go of the list.
+    QObject::disconnect(mnCommand, nullptr, this, nullptr);
+    mnCommand->setModel(new QStringListModel(mnCommand));
+    delete takeCentralWidget();
     // The operations hold references to the link, the grid and the log: they go first.
     ops_.reset();
     link_.reset();
