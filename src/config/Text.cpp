@@ -5,13 +5,15 @@
 
 namespace kolva {
 
+// Making a converter looks the code page up in ICU each time; the catalogue walk converts
+// every row, so each thread keeps one of each. Stateless: no call leaks into the next.
 QByteArray ToCp1254(const QString& text) {
-    QStringEncoder encoder("windows-1254", QStringConverter::Flag::Stateless);
+    thread_local QStringEncoder encoder("windows-1254", QStringConverter::Flag::Stateless);
     return encoder.encode(text);
 }
 
 QString FromCp1254(const QByteArray& bytes) {
-    QStringDecoder decoder("windows-1254", QStringConverter::Flag::Stateless);
+    thread_local QStringDecoder decoder("windows-1254", QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }
 
