@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -214,6 +215,49 @@ private slots:
         QCOMPARE(unknown.code, 2);
         QVERIFY(unknown.err.contains("RX-QQ"));
         QVERIFY(!unknown.err.contains("COM Port"));
+    }
+
+    void writeAsksOnTheTerminal_data() {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("code");
+        QTest::newRow("no") << QByteArray("h\n") << 2;
+        QTest::newRow("yes") << QByteArray("evet\n") << 0;
+    }
+    void writeAsksOnTheTerminal() {
+        // script(1) gives the companion a terminal on stdin.
+        QFETCH(QByteArray, answer);
+        QFETCH(int, code);
+        const QString script = QStandardPaths::findExecutable("script");
+        if (script.isEmpty()) QSKIP("script(1) is not installed");
+        SimProcess sim;
+        QVERIFY(StartSim(sim, 1));
+        QCOMPARE(Cli(QStringList{"read", "--model", "RX-B2", "--address", "1", "--out",
+                                 Path("ask.ini")} +
+                     Line(sim))
+                     .code,
+                 0);
+        IniWrite("Group_1", "Setting_1_5109", "66", Path("ask.ini"));
+        QStringList args{QDir(BinDir()).filePath("kolva-ayar-cli"),
+                         "write",
+                         Path("ask.ini"),
+                         "--address",
+                         "1",
+                         "--config-dir",
+                         dir_.path(),
+                         "--catalogue",
+                         Catalogue()};
+        args += Line(sim);
+        QProcess p;
+        p.start(script, {"-qec", args.join(' '), "/dev/null"});
+        QVERIFY(p.waitForStarted());
+        QTest::qWait(500);
+        p.write(answer);
+        p.closeWriteChannel();
+        QVERIFY(p.waitForFinished(60000));
+        const QString output = QString::fromUtf8(p.readAll());
+        QVERIFY2(p.exitCode() == code, qPrintable(output));
+        QVERIFY(output.contains("Tüm ayarların cihaza gönderilmesini istiyormusunuz?"));
+        QCOMPARE(sim.dumpRegisters().value(5109), quint16(code == 0 ? 66 : 80));
     }
 
     void catalogueListings() {

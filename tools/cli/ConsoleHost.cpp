@@ -49,7 +49,7 @@ void TConsoleHost::ShowError(const QString& text) {
     ErrLine(u"Hata: " + text);
 }
 
-bool TConsoleHost::Ask(const QString& text, const QString& yes, const QString& no) {
+bool TConsoleHost::Answer(const QString& text, const QString& yes, const QString& no) {
     EndProgress();
     const QString shown = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (assumeYes_) {
@@ -58,7 +58,6 @@ bool TConsoleHost::Ask(const QString& text, const QString& yes, const QString& n
     }
     if (!StdinIsTerminal()) {
         ErrLine(shown + u" [" + no + u": terminal yok, --yes verilmedi]");
-        ++declined_;
         return false;
     }
     std::fputs((shown + u" (" + yes + u"/" + no + u") ").toUtf8().constData(), stderr);
@@ -68,16 +67,17 @@ bool TConsoleHost::Ask(const QString& text, const QString& yes, const QString& n
         std::getline(std::cin, answer) ? QString::fromUtf8(answer).trimmed().toLower() : QString();
     const bool ok = !a.isEmpty() &&
                     (a == yes.toLower() || a == yes.left(1).toLower() || a == u"y" || a == u"yes");
-    if (!ok) ++declined_;
     return ok;
 }
 
 bool TConsoleHost::Confirm(const QString& text) {
-    return Ask(text, QStringLiteral("Evet"), QStringLiteral("Hayır"));
+    const bool yes = Answer(text, QStringLiteral("Evet"), QStringLiteral("Hayır"));
+    if (!yes) ++declined_;
+    return yes;
 }
 
 bool TConsoleHost::WarningOkCancel(const QString& text) {
-    return Ask(text, QStringLiteral("Tamam"), QStringLiteral("İptal"));
+    return Answer(text, QStringLiteral("Tamam"), QStringLiteral("İptal"));
 }
 
 void TConsoleHost::ProcessEvents() {

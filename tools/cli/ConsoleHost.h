@@ -33,11 +33,11 @@ public:
 
     const QStringList& Messages() const { return messages_; }
     const QStringList& Errors() const { return errors_; }
-    // Confirmations and warnings answered No / Cancel so far.
+    // Confirmations answered No so far (warnings answered Cancel are not counted).
     int Declined() const { return declined_; }
 
 private:
-    bool Ask(const QString& text, const QString& yes, const QString& no);
+    bool Answer(const QString& text, const QString& yes, const QString& no);
 
     bool assumeYes_;
     bool drawProgress_;
