@@ -35,15 +35,6 @@ bool SameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-bool FlushToDisk(QFileDevice& file) {
-    if (!file.flush()) return false;
-#ifdef Q_OS_WIN
-    return _commit(file.handle()) == 0;
-#else
-    return ::fsync(file.handle()) == 0;
-#endif
-}
-
 } // namespace
 
 TIniFile::TIniFile(const QString& fileName) : fileName_(fileName) {
@@ -54,7 +45,7 @@ TIniFile::TIniFile(const QString& fileName) : fileName_(fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw IniError(QStringLiteral("Unable to read %1").arg(Native(fileName)));
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
+    const QByteArray bytes = file.read(qMin(info.size(), kMaxFileSize) + 1);
     if (bytes.size() > kMaxFileSize) NotText(fileName, QStringLiteral("too large"));
     if (bytes.contains('\0')) NotText(fileName, QStringLiteral("contains NUL bytes"));
 
@@ -213,16 +204,29 @@ QByteArray TIniFile::ToBytes() const {
     return (bom_ ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + text.toUtf8();
 }
 
+bool WriteFileDurably(const QString& fileName, const QByteArray& bytes, bool directWriteFallback) {
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(directWriteFallback);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    bool ok = file.write(bytes) == bytes.size() && file.flush();
+#ifdef Q_OS_WIN
+    ok = ok && _commit(file.handle()) == 0;
+#else
+    ok = ok && ::fsync(file.handle()) == 0;
+#endif
+    if (!ok) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
 void TIniFile::Save() {
     if (!modified_) return;
     const QFileInfo info(fileName_);
     if (info.isDir() || (info.exists() && !info.isWritable())) CannotWrite(fileName_);
     const QByteArray bytes = ToBytes();
-    QSaveFile file(fileName_);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) CannotWrite(fileName_);
-    if (file.write(bytes) != bytes.size() || !FlushToDisk(file) || !file.commit())
-        CannotWrite(fileName_);
+    if (!WriteFileDurably(fileName_, bytes, true)) CannotWrite(fileName_);
     modified_ = false;
 }
 

@@ -42,6 +42,12 @@ QString IniRead(const QString& section, const QString& key, const QString& def,
 void IniWrite(const QString& section, const QString& key, const QString& value,
               const QString& fileName = QString());
 
+// Writes `bytes` to `fileName` through a temporary file in the same folder, flushed to disk
+// and renamed over the target, so a crash never leaves half a file. With
+// `directWriteFallback` a folder that allows no temporary file is written in place. False
+// when the file could not be written; the old file is then unchanged.
+bool WriteFileDurably(const QString& fileName, const QByteArray& bytes, bool directWriteFallback);
+
 // An INI file held in memory: load once, Read / Write entries by the same rules as
 // IniRead / IniWrite, Save once. Saving produces byte for byte what the same sequence of
 // IniWrite calls would have produced on the file.

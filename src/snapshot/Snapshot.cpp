@@ -2,13 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace kolva {
 
@@ -59,15 +52,6 @@ QString Native(const QString& fileName) {
     throw SnapshotError(QStringLiteral("Unable to write to %1").arg(Native(fileName)));
 }
 
-bool FlushToDisk(QFileDevice& file) {
-    if (!file.flush()) return false;
-#ifdef Q_OS_WIN
-    return _commit(file.handle()) == 0;
-#else
-    return ::fsync(file.handle()) == 0;
-#endif
-}
-
 } // namespace
 
 TSnapshotWriter::TSnapshotWriter(const QString& fileName, const QString& deviceName)
@@ -85,13 +69,7 @@ void TSnapshotWriter::Commit() {
         CannotWrite(fileName_);
     const QByteArray bytes = ini_.ToBytes();
     // No direct-write fallback: the target is replaced whole or not at all.
-    QSaveFile file(fileName_);
-    if (!file.open(QIODevice::WriteOnly)) CannotWrite(fileName_);
-    if (file.write(bytes) != bytes.size() || !FlushToDisk(file)) {
-        file.cancelWriting();
-        CannotWrite(fileName_);
-    }
-    if (!file.commit()) CannotWrite(fileName_);
+    if (!WriteFileDurably(fileName_, bytes, false)) CannotWrite(fileName_);
 }
 
 TIniFile TSnapshotReader::Load(const QString& fileName) {
