@@ -33,6 +33,17 @@ bool WritableDir(const QString& dir) {
     return info.isDir() && info.isWritable();
 }
 
+QString InstalledCatalogue(const QDir& program) {
+    return QDir::cleanPath(program.filePath(QStringLiteral("../share/kolva-ayar/db.sqlite")));
+}
+
+// An installed program (its catalogue in ../share/kolva-ayar, none beside it) keeps its files
+// in the user's folder even when it runs with the right to write into the program folder.
+bool Installed(const QDir& program) {
+    return !QFileInfo::exists(program.filePath(QStringLiteral("db.sqlite"))) &&
+           QFileInfo::exists(InstalledCatalogue(program));
+}
+
 } // namespace
 
 QString ProgramDir() {
@@ -48,7 +59,7 @@ QString UserConfigDir() {
 QString DataDir() {
     if (!DataDirOverride().isEmpty()) return DataDirOverride();
     const QString program = ProgramDir();
-    if (WritableDir(program)) return program;
+    if (WritableDir(program) && !Installed(QDir(program))) return program;
     const QString user = UserConfigDir();
     QDir().mkpath(user);
     return user;
@@ -75,8 +86,7 @@ QString CatalogueFile() {
     const QDir program(ProgramDir());
     const QString beside = program.filePath(QStringLiteral("db.sqlite"));
     if (QFileInfo::exists(beside)) return beside;
-    const QString installed =
-        QDir::cleanPath(program.filePath(QStringLiteral("../share/kolva-ayar/db.sqlite")));
+    const QString installed = InstalledCatalogue(program);
     if (QFileInfo::exists(installed)) return installed;
     return beside;
 }

@@ -322,6 +322,17 @@ private slots:
         QVERIFY(QFileInfo(user).isDir());
         QCOMPARE(paths::ConfigFile(), user + QStringLiteral("/kolva-ayar.ini"));
         QCOMPARE(paths::PasswordFile(), user + QStringLiteral("/DB"));
+
+        // An installed program keeps its files in the user's folder even where it could
+        // write beside itself (run as root); one with its catalogue beside it is portable.
+        const QString bin = File(QStringLiteral("installed/bin"));
+        QDir().mkpath(bin);
+        QDir().mkpath(File(QStringLiteral("installed/share/kolva-ayar")));
+        WriteBytes(File(QStringLiteral("installed/share/kolva-ayar/db.sqlite")), "x");
+        paths::SetExecutableOverride(bin + QStringLiteral("/kolva-ayar"));
+        QCOMPARE(paths::DataDir(), user);
+        WriteBytes(bin + QStringLiteral("/db.sqlite"), "x");
+        QCOMPARE(paths::DataDir(), bin);
         QStandardPaths::setTestModeEnabled(false);
     }
 
