@@ -14,7 +14,6 @@
 #include <cfloat>
 #include <cmath>
 #include <exception>
-#include <limits>
 
 namespace kolva {
 
@@ -63,9 +62,6 @@ QString RowKey(int group, int reg) {
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------------------
-// Save command
 
 // ---------------------------------------------------------------------------------------
 // Guard
@@ -643,6 +639,8 @@ void TDeviceOperations::AyarKaydet(bool onlyChanged) {
             const QString key = RowKey(s.group, s.reg);
             TGridRow* row = grid_.FindRow(u"row_" + key);
             if (!row) {
+                // A setting the grid does not show cannot have been changed.
+                if (onlyChanged) continue;
                 refuse(QStringLiteral("%1 kaydedilmedi: listede row_%2 satırı yok")
                            .arg(s.caption, key));
                 continue;

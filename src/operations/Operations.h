@@ -28,8 +28,6 @@ class TDeviceOperations;
 inline constexpr char16_t kBusyText[] =
     u"Şu anda sistem meşgul. Yeni işlem içn lütfen işin bitmesini bekleyin.";
 
-// The command that tells the device to store its settings after a write.
-
 // How the last guarded run ended (for the command-line companion and the tests).
 struct TRunResult {
     bool started = false;   // the guard was raised (Busy set)
