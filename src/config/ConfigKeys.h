@@ -1,18 +1,20 @@
 #pragma once
 // The program's configuration keys: the one list every reader and writer uses.
 //
-// | Section | Key        | File     | Default                                | Meaning |
-// |---------|------------|----------|----------------------------------------|-----------------------------------|
-// | AYAR    | Device     | config   | RX-B2                                  | model last used | |
-// AYAR    | Address    | config   | 1                                      | bus address last used
-// (1..255)    | | AYAR    | chcollapse | config   | 0                                      | "1":
-// grid categories collapsed    | | RTU     | comport    | config   | COM1 | serial port name | |
-// RTU     | baudrate   | config   | 9600                                   | bit rate | | RTU     |
-// databits   | config   | 8                                      | data bits | | RTU     | stopbit
-// | config   | 1                                      | "1", "1.5" or "2"                 | | RTU
-// | parity     | config   | none                                   | "none", "odd" or "even" | |
-// RTU     | timeout    | config   | 500 (settings dialog), 1500 (connect)  | reply time-out in ms |
-// | DB      | sifre      | DB file  | (empty)                                | catalogue password |
+// clang-format off
+// | Section | Key        | File    | Default                               | Meaning                           |
+// |---------|------------|---------|---------------------------------------|-----------------------------------|
+// | AYAR    | Device     | config  | RX-B2                                 | model last used                   |
+// | AYAR    | Address    | config  | 1                                     | bus address last used (1..255)    |
+// | AYAR    | chcollapse | config  | 0                                     | "1": grid categories collapsed    |
+// | RTU     | comport    | config  | COM1                                  | serial port name                  |
+// | RTU     | baudrate   | config  | 9600                                  | bit rate                          |
+// | RTU     | databits   | config  | 8                                     | data bits                         |
+// | RTU     | stopbit    | config  | 1                                     | "1", "1.5" or "2"                 |
+// | RTU     | parity     | config  | none                                  | "none", "odd" or "even"           |
+// | RTU     | timeout    | config  | 500 (settings dialog), 1500 (connect) | reply time-out in ms              |
+// | DB      | sifre      | DB file | (empty)                               | catalogue password                |
+// clang-format on
 //
 // A fresh configuration file gets, in this order: Device, Address (start-up), the six RTU
 // keys with the dialog's defaults, then chcollapse (settings dialog).

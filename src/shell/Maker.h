@@ -1,10 +1,14 @@
 #pragma once
-// The maker's web address, shown in the About box and the status bar, and the help page.
+// The application's title, and the maker's web address (About box, status bar, help page).
 
 #include <QString>
 
 namespace kolva {
 
+// The application's title (taskbar, message boxes).
+inline QString ApplicationTitle() {
+    return QStringLiteral("KOLVA Ayar Sihirbazı");
+}
 inline QString MakerWebAddress() {
     return QStringLiteral("www.kolva.com.tr");
 }

@@ -1,5 +1,7 @@
 #include "shell/QtHost.h"
 
+#include "shell/Maker.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -15,21 +17,21 @@ void QtHost::SetProgressBar(QProgressBar* progress) {
 }
 
 void QtHost::ShowMessage(const QString& text) {
-    QMessageBox::information(owner_, QApplication::applicationDisplayName(), text);
+    QMessageBox::information(owner_, ApplicationTitle(), text);
 }
 
 void QtHost::ShowError(const QString& text) {
-    QMessageBox::critical(owner_, QApplication::applicationDisplayName(), text);
+    QMessageBox::critical(owner_, ApplicationTitle(), text);
 }
 
 bool QtHost::Confirm(const QString& text) {
-    return QMessageBox::question(owner_, QApplication::applicationDisplayName(), text,
+    return QMessageBox::question(owner_, ApplicationTitle(), text,
                                  QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 bool QtHost::WarningOkCancel(const QString& text) {
-    return QMessageBox::warning(owner_, QApplication::applicationDisplayName(), text,
+    return QMessageBox::warning(owner_, ApplicationTitle(), text,
                                 QMessageBox::Ok | QMessageBox::Cancel,
                                 QMessageBox::Ok) == QMessageBox::Ok;
 }

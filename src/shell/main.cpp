@@ -40,7 +40,9 @@ void ArmDeveloperAids(kolva::TfMain& window) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kolva-ayar"));
-    QApplication::setApplicationDisplayName(QStringLiteral("KOLVA Ayar Sihirbazı"));
+    // The application's title goes to the taskbar through the desktop entry; a display name
+    // would make Qt append it to every window's caption.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kolva-ayar"));
     kolva::ApplySkin(app);
 
     // Created once, in this order, living until the end of the run.
