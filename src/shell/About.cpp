@@ -42,15 +42,7 @@ TfAbout::TfAbout(QWidget* parent) : QDialog(parent) {
     root->addWidget(lblWeb);
     root->addStretch(1);
 
-    cxButton1 = new QPushButton(QStringLiteral("&Tamam"), this);
-    cxButton1->setObjectName(QStringLiteral("cxButton1"));
-    cxButton1->setDefault(true);
-    cxButton1->setMinimumWidth(90);
-    cxButton1->setIcon(QIcon(QStringLiteral(":/icons/ok.svg")));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cxButton1);
-    root->addLayout(buttons);
+    cxButton1 = AddOkButton(root, this);
 
     connect(cxButton1, &QPushButton::clicked, this, &TfAbout::cxButton1Click);
 }

@@ -131,15 +131,7 @@ TfSettings::TfSettings(Host* host, QWidget* parent)
     root->addWidget(grpOther);
     root->addStretch(1);
 
-    cxButton1 = new QPushButton(QStringLiteral("&Tamam"), this);
-    cxButton1->setObjectName(QStringLiteral("cxButton1"));
-    cxButton1->setDefault(true);
-    cxButton1->setMinimumWidth(90);
-    cxButton1->setIcon(QIcon(QStringLiteral(":/icons/ok.svg")));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cxButton1);
-    root->addLayout(buttons);
+    cxButton1 = AddOkButton(root, this);
 
     connect(cxButton1, &QPushButton::clicked, this, &TfSettings::cxButton1Click);
     connect(btnscan, &QToolButton::clicked, this, &TfSettings::btnscanClick);

@@ -1,8 +1,12 @@
 #include "shell/Skin.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QPalette>
+#include <QPushButton>
 #include <QStyleFactory>
+#include <QVBoxLayout>
 
 static void RegisterShellResources() {
     Q_INIT_RESOURCE(shell);
@@ -170,6 +174,19 @@ void ApplySkin(QApplication& app) {
     pal.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x8d, 0x9d, 0xb5));
     app.setPalette(pal);
     app.setStyleSheet(QString::fromLatin1(kStyleSheet));
+}
+
+QPushButton* AddOkButton(QVBoxLayout* layout, QWidget* dialog) {
+    auto* button = new QPushButton(QStringLiteral("&Tamam"), dialog);
+    button->setObjectName(QStringLiteral("cxButton1"));
+    button->setDefault(true);
+    button->setMinimumWidth(90);
+    button->setIcon(QIcon(QStringLiteral(":/icons/ok.svg")));
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(button);
+    layout->addLayout(row);
+    return button;
 }
 
 } // namespace kolva
