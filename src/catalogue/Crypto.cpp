@@ -82,15 +82,24 @@ QString Base64Encode(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.toBase64());
 }
 
-QString DecryptField(const QString& cipher, const QString& key) {
-    if (cipher.isEmpty()) return QString();
-    QByteArray data = Base64DecodeGroups(cipher);
+namespace {
+
+// RC4 keyed with the SHA-1 digest of `key`, over `data` in place (it is its own inverse).
+void ApplyKeyStream(QByteArray& data, const QString& key) {
     QByteArray digest = Digest(key);
     {
         TRc4 rc4(digest);
         rc4.Apply(data);
     }
     Wipe(digest.data(), size_t(digest.size()));
+}
+
+} // namespace
+
+QString DecryptField(const QString& cipher, const QString& key) {
+    if (cipher.isEmpty()) return QString();
+    QByteArray data = Base64DecodeGroups(cipher);
+    ApplyKeyStream(data, key);
     const QString text = FromCp1254(data);
     Wipe(data.data(), size_t(data.size()));
     return text;
@@ -99,12 +108,7 @@ QString DecryptField(const QString& cipher, const QString& key) {
 QString EncryptField(const QString& plain, const QString& key) {
     if (plain.isEmpty()) return QString();
     QByteArray data = ToCp1254(plain);
-    QByteArray digest = Digest(key);
-    {
-        TRc4 rc4(digest);
-        rc4.Apply(data);
-    }
-    Wipe(digest.data(), size_t(digest.size()));
+    ApplyKeyStream(data, key);
     return Base64Encode(data);
 }
 

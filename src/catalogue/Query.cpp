@@ -41,6 +41,22 @@ int VariantInt(const QVariant& value) {
         QStringLiteral("'%1' is not a valid integer value").arg(VariantText(value)));
 }
 
+namespace {
+
+QString ErrorText(const QSqlError& e) {
+    return e.databaseText().isEmpty() ? e.text() : e.databaseText();
+}
+
+// Prepares `sql`, binds `params` in order and runs it.
+bool Run(QSqlQuery& q, const QString& sql, const QVariantList& params) {
+    if (!q.prepare(sql)) return false;
+    for (const QVariant& p : params)
+        q.addBindValue(p);
+    return q.exec();
+}
+
+} // namespace
+
 void TQuery::Close() {
     rows_.clear();
     fields_.clear();
@@ -54,15 +70,8 @@ bool TQuery::Open(QSqlDatabase& db, const QString& sql, const QVariantList& para
     error_.clear();
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    bool ok = q.prepare(sql);
-    if (ok) {
-        for (const QVariant& p : params)
-            q.addBindValue(p);
-        ok = q.exec();
-    }
-    if (!ok) {
-        const QSqlError e = q.lastError();
-        error_ = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    if (!Run(q, sql, params)) {
+        error_ = ErrorText(q.lastError());
         return false;
     }
     const QSqlRecord record = q.record();
@@ -76,8 +85,7 @@ bool TQuery::Open(QSqlDatabase& db, const QString& sql, const QVariantList& para
         rows_.append(std::move(row));
     }
     if (q.lastError().isValid()) {
-        const QSqlError e = q.lastError();
-        error_ = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+        error_ = ErrorText(q.lastError());
         Close();
         return false;
     }
@@ -90,16 +98,8 @@ bool TQuery::Exec(QSqlDatabase& db, const QString& sql, const QVariantList& para
     sql_ = sql;
     error_.clear();
     QSqlQuery q(db);
-    bool ok = q.prepare(sql);
-    if (ok) {
-        for (const QVariant& p : params)
-            q.addBindValue(p);
-        ok = q.exec();
-    }
-    if (!ok) {
-        const QSqlError e = q.lastError();
-        error_ = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-    }
+    const bool ok = Run(q, sql, params);
+    if (!ok) error_ = ErrorText(q.lastError());
     return ok;
 }
 
